@@ -1,0 +1,122 @@
+// The JSON value type shared by the parser, the JSON5 reader and the schema validator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace vardel::json {
+
+class Value;
+struct Member;
+
+using Array = std::vector<Value>;
+
+// An object's members, held in byte-wise key order, each key once.
+class Object {
+ public:
+  using const_iterator = std::vector<Member>::const_iterator;
+
+  Object() = default;
+  // Builds an object from members in any order; of a repeated key the last one wins.
+  [[nodiscard]] static Object from_members(std::vector<Member> members);
+
+  [[nodiscard]] std::size_t size() const;
+  [[nodiscard]] bool empty() const;
+  [[nodiscard]] const_iterator begin() const;
+  [[nodiscard]] const_iterator end() const;
+  // Returns the value under `key`, or nullptr. The pointer is into this object.
+  [[nodiscard]] const Value* find(std::string_view key) const;
+  [[nodiscard]] bool contains(std::string_view key) const { return find(key) != nullptr; }
+  // Sets `key` to `value`, replacing an earlier value under the same key.
+  void insert_or_assign(std::string key, Value value);
+
+  friend bool operator==(const Object& a, const Object& b);
+
+ private:
+  std::vector<Member> members_;
+};
+
+// null, a boolean, a number in one of three forms, a string, an array or an object.
+// The number forms: an unsigned 64-bit integer, a signed 64-bit integer (negative values only,
+// as the parsers make them) and a finite double.
+class Value {
+ public:
+  using Storage =
+      std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, Array,
+                   Object>;
+  // The alternatives of Storage, in order.
+  enum class Kind : std::uint8_t {
+    null,
+    boolean,
+    unsigned_integer,
+    signed_integer,
+    floating,
+    string,
+    array,
+    object
+  };
+
+  Value() : data_(nullptr) {}
+  explicit Value(std::nullptr_t) : data_(nullptr) {}
+  explicit Value(bool b) : data_(b) {}
+  explicit Value(std::uint64_t u) : data_(u) {}
+  explicit Value(std::int64_t i) : data_(i) {}
+  explicit Value(double d) : data_(d) {}
+  explicit Value(std::string s) : data_(std::move(s)) {}
+  explicit Value(const char* s) : data_(std::string(s)) {}
+  explicit Value(Array a) : data_(std::move(a)) {}
+  explicit Value(Object o) : data_(std::move(o)) {}
+
+  [[nodiscard]] Kind kind() const { return static_cast<Kind>(data_.index()); }
+  [[nodiscard]] bool is_null() const { return kind() == Kind::null; }
+  [[nodiscard]] bool is_bool() const { return kind() == Kind::boolean; }
+  [[nodiscard]] bool is_number() const {
+    return kind() == Kind::unsigned_integer || kind() == Kind::signed_integer ||
+           kind() == Kind::floating;
+  }
+  [[nodiscard]] bool is_integer() const {
+    return kind() == Kind::unsigned_integer || kind() == Kind::signed_integer;
+  }
+  [[nodiscard]] bool is_string() const { return kind() == Kind::string; }
+  [[nodiscard]] bool is_array() const { return kind() == Kind::array; }
+  [[nodiscard]] bool is_object() const { return kind() == Kind::object; }
+
+  // Accessors; each requires the matching kind.
+  [[nodiscard]] bool as_bool() const { return std::get<bool>(data_); }
+  [[nodiscard]] std::uint64_t as_unsigned() const { return std::get<std::uint64_t>(data_); }
+  [[nodiscard]] std::int64_t as_signed() const { return std::get<std::int64_t>(data_); }
+  [[nodiscard]] double as_double() const { return std::get<double>(data_); }
+  [[nodiscard]] const std::string& as_string() const { return std::get<std::string>(data_); }
+  [[nodiscard]] const Array& as_array() const { return std::get<Array>(data_); }
+  [[nodiscard]] Array& as_array() { return std::get<Array>(data_); }
+  [[nodiscard]] const Object& as_object() const { return std::get<Object>(data_); }
+  [[nodiscard]] Object& as_object() { return std::get<Object>(data_); }
+
+  [[nodiscard]] const Storage& data() const { return data_; }
+  [[nodiscard]] Storage& data() { return data_; }
+
+  // Value equality: the same kind and the same value. Numbers of different forms differ
+  // (1 is not 1.0); doubles compare arithmetically (0.0 equals -0.0); objects compare their
+  // members in key order, so the order in the document does not matter.
+  friend bool operator==(const Value& a, const Value& b) { return a.data_ == b.data_; }
+
+ private:
+  Storage data_;
+};
+
+struct Member {
+  std::string key;
+  Value value;
+
+  friend bool operator==(const Member& a, const Member& b) = default;
+};
+
+inline std::size_t Object::size() const { return members_.size(); }
+inline bool Object::empty() const { return members_.empty(); }
+
+}  // namespace vardel::json
