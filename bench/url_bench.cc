@@ -1,10 +1,10 @@
 // Throughput of the URL parser on the kinds of text a `uri` format check meets.
-#include <benchmark/benchmark.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "url/url.h"
 
@@ -36,8 +36,10 @@ constexpr std::string_view TYPICAL[] = {
 
 // Hosts that need IDNA processing.
 constexpr std::string_view INTERNATIONAL[] = {
-    "https://b\xC3\xBC" "cher.example/",
-    "https://fa\xC3\x9F.de/stra\xC3\x9F" "e",
+    "https://b\xC3\xBC"
+    "cher.example/",
+    "https://fa\xC3\x9F.de/stra\xC3\x9F"
+    "e",
     "http://\xE4\xBE\x8B\xE3\x81\x88.\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88/",
     "https://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84/",
 };
@@ -57,10 +59,14 @@ void parse_all(benchmark::State& state, const std::string_view (&urls)[N]) {
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 
-void BM_ParseTypical(benchmark::State& state) { parse_all(state, TYPICAL); }
+void BM_ParseTypical(benchmark::State& state) {
+  parse_all(state, TYPICAL);
+}
 BENCHMARK(BM_ParseTypical);
 
-void BM_ParseInternational(benchmark::State& state) { parse_all(state, INTERNATIONAL); }
+void BM_ParseInternational(benchmark::State& state) {
+  parse_all(state, INTERNATIONAL);
+}
 BENCHMARK(BM_ParseInternational);
 
 void BM_ParseAndSerializeTypical(benchmark::State& state) {

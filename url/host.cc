@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include <unicode/uidna.h>
 
@@ -190,9 +191,13 @@ std::string apply_idna_updates(std::string domain) {
   return changed ? out : domain;
 }
 
-// UTS #46 ToASCII of a non-ASCII domain, with the URL rules' options; nullopt on any error that
-// the URL rules do not ignore.
-std::optional<std::string> idna_to_ascii(std::string_view domain) {
+struct IdnaResult {
+  std::string ascii;
+  std::uint32_t errors = 0;  // UIDNA_ERROR_* bits
+};
+
+// One UTS #46 ToASCII call with the URL rules' options; nullopt when ICU fails outright.
+std::optional<IdnaResult> run_idna(std::string_view domain) {
   const UIDNA* processor = idna();
   if (processor == nullptr || domain.size() > INT32_MAX / 4) {
     return std::nullopt;
@@ -209,13 +214,87 @@ std::optional<std::string> idna_to_ascii(std::string_view domain) {
       out.assign(static_cast<std::size_t>(length), '\0');
       continue;
     }
-    if (U_FAILURE(status) || (info.errors & ~IGNORED_IDNA_ERRORS) != 0 || length < 0) {
+    if (U_FAILURE(status) || length < 0) {
       return std::nullopt;
     }
     out.resize(static_cast<std::size_t>(length));
-    return out;
+    return IdnaResult{std::move(out), info.errors};
   }
   return std::nullopt;
+}
+
+// ICU rewrites each converted label in place, which makes one call on a domain of many non-ASCII
+// labels cost time quadratic in its length. A longer domain is converted in pieces of whole
+// labels instead; only the Bidi rule looks beyond a label, and it is checked across pieces below.
+constexpr std::size_t IDNA_PIECE_BYTES = 2048;
+
+// The domain cut at "." into pieces of whole labels, each at most IDNA_PIECE_BYTES long unless
+// one label is longer. The views point into `domain`.
+std::vector<std::string_view> split_into_pieces(std::string_view domain) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  while (domain.size() - start > IDNA_PIECE_BYTES) {
+    std::size_t cut = domain.rfind('.', start + IDNA_PIECE_BYTES);
+    if (cut == std::string_view::npos || cut < start) {
+      cut = domain.find('.', start + IDNA_PIECE_BYTES);
+      if (cut == std::string_view::npos) {
+        break;
+      }
+    }
+    pieces.push_back(domain.substr(start, cut - start));
+    start = cut + 1;
+  }
+  pieces.push_back(domain.substr(start));
+  return pieces;
+}
+
+// Whether ToASCII reports a Bidi error for `text`; a failed call counts as one.
+bool has_bidi_error(const std::string& text) {
+  const std::optional<IdnaResult> result = run_idna(text);
+  return !result || (result->errors & UIDNA_ERROR_BIDI) != 0;
+}
+
+// UTS #46 ToASCII of a non-ASCII domain, with the URL rules' options; nullopt on any error that
+// the URL rules do not ignore.
+std::optional<std::string> idna_to_ascii(std::string_view domain) {
+  if (domain.size() <= IDNA_PIECE_BYTES) {
+    std::optional<IdnaResult> result = run_idna(domain);
+    if (!result || (result->errors & ~IGNORED_IDNA_ERRORS) != 0) {
+      return std::nullopt;
+    }
+    return std::move(result->ascii);
+  }
+  const std::vector<std::string_view> pieces = split_into_pieces(domain);
+  std::string out;
+  std::vector<bool> bidi_pieces;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) {
+      out += '.';
+    }
+    if (pieces[i].empty()) {
+      bidi_pieces.push_back(false);
+      continue;
+    }
+    std::optional<IdnaResult> result = run_idna(pieces[i]);
+    if (!result || (result->errors & ~IGNORED_IDNA_ERRORS) != 0) {
+      return std::nullopt;
+    }
+    out += result->ascii;
+    // A label "1" breaks the Bidi rule exactly when the piece holds a right-to-left label; the
+    // piece itself has passed it.
+    bidi_pieces.push_back(has_bidi_error(std::string(pieces[i]) + ".1"));
+  }
+  // In a domain with a right-to-left label every label must pass the Bidi rule, also those in
+  // pieces without one: check each such piece beside a right-to-left label (U+05D0).
+  if (std::ranges::find(bidi_pieces, true) != bidi_pieces.end()) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (!bidi_pieces[i] && !pieces[i].empty() &&
+          has_bidi_error(std::string(pieces[i]) + ".\xD7\x90")) {
+        return std::nullopt;
+      }
+    }
+  }
+  return out;
 }
 
 std::optional<Ipv6> parse_ipv6(std::string_view in) {

@@ -277,6 +277,41 @@ TEST(Url, SurvivesHostileInput) {
   }
 }
 
+// A long domain of many non-ASCII labels: converted in linear time, and the Bidi rule still holds
+// between labels far apart (a label starting with a digit is refused once any label is
+// right-to-left).
+TEST(Url, ConvertsLongInternationalDomains) {
+  const auto repeat = [](std::string_view text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+      out += text;
+    }
+    return out;
+  };
+  const std::string middle = repeat("\xC3\xA9.", 3000);  // "é." three thousand times
+  const std::string converted = repeat("xn--9ca.", 3000);
+  const std::string hebrew = "\xD7\x90";  // U+05D0, right to left
+  struct Case {
+    std::string host;
+    std::optional<std::string> want;
+  };
+  const Case cases[] = {
+      {"1a." + middle + "b", "1a." + converted + "b"},
+      {"1a." + middle + hebrew, std::nullopt},
+      {"a." + middle + hebrew, "a." + converted + "xn--4db"},
+      {hebrew + "." + middle + "1a", std::nullopt},
+      {middle + middle + middle + "x", converted + converted + converted + "x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host.substr(0, 8) + "..." + c.host.substr(c.host.size() - 4));
+    const std::optional<Url> url = parse("https://" + c.host + "/");
+    ASSERT_EQ(url.has_value(), c.want.has_value());
+    if (url) {
+      EXPECT_EQ(url->host, c.want);
+    }
+  }
+}
+
 // Random bytes, weighted towards the characters that steer the parser: every input gives a
 // result, and a URL read back from its href is the same URL.
 TEST(Url, RandomInputRoundTrips) {
