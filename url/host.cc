@@ -1,7 +1,6 @@
 // Host parsing: IPv6 and IPv4 addresses, opaque hosts, and domains through IDNA (UTS #46).
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -196,7 +195,8 @@ struct IdnaResult {
   std::uint32_t errors = 0;  // UIDNA_ERROR_* bits
 };
 
-// One UTS #46 ToASCII call with the URL rules' options; nullopt when ICU fails outright.
+// One UTS #46 ToASCII call with the URL rules' options; nullopt when ICU fails outright, as it
+// does for a label of more than 1000 code points to Punycode-encode (ICU bounds its encoder).
 std::optional<IdnaResult> run_idna(std::string_view domain) {
   const UIDNA* processor = idna();
   if (processor == nullptr || domain.size() > INT32_MAX / 4) {

@@ -111,6 +111,61 @@ TEST(UrlConformance, UrlTestDataWithoutBase) {
   EXPECT_EQ(check_url_test_data("urltestdata-javascript-only.json", 1), 1);
 }
 
+// The scheme of a URL text, lower-cased; empty when it has none. Outer controls and spaces and
+// inner tabs and newlines are skipped, as the parser skips them.
+std::string scheme_of(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) <= 0x20) {
+    ++i;
+  }
+  std::string scheme;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\t' || c == '\n' || c == '\r') {
+      continue;
+    }
+    if (c == ':') {
+      return scheme;
+    }
+    const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!alpha && (scheme.empty() || !other)) {
+      return "";
+    }
+    scheme += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return "";
+}
+
+// A case with a base URL of another scheme never uses its base, so it must parse the same way
+// without one.
+TEST(UrlConformance, UrlTestDataWithBaseOfAnotherScheme) {
+  const std::optional<TestJson> document = read_data("urltestdata.json");
+  ASSERT_TRUE(document);
+  int checked = 0;
+  for (const TestJson* c : cases_of(*document)) {
+    const TestJson* base = c->find("base");
+    const TestJson* input = c->find("input");
+    if (base == nullptr || base->kind != TestJson::Kind::string || input == nullptr) {
+      continue;
+    }
+    const std::string scheme = scheme_of(input->text);
+    if (scheme.empty() || scheme == scheme_of(base->text)) {
+      continue;
+    }
+    ++checked;
+    SCOPED_TRACE("input: " + input->text);
+    const std::optional<Url> url = parse(input->text);
+    if (c->find("failure") != nullptr) {
+      EXPECT_FALSE(url) << "parsed as " << url->href();
+    } else {
+      EXPECT_EQ(url ? url->href() : "failure", text_of(c->find("href")));
+    }
+  }
+  EXPECT_EQ(checked, 43);
+  std::printf("urltestdata.json: %d cases with a base of another scheme checked\n", checked);
+}
+
 TEST(UrlConformance, ToAscii) {
   const std::optional<TestJson> document = read_data("toascii.json");
   ASSERT_TRUE(document);
