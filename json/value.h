@@ -46,9 +46,8 @@ class Object {
 // as the parsers make them) and a finite double.
 class Value {
  public:
-  using Storage =
-      std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, Array,
-                   Object>;
+  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double,
+                               std::string, Array, Object>;
   // The alternatives of Storage, in order.
   enum class Kind : std::uint8_t {
     null,
@@ -116,7 +115,11 @@ struct Member {
   friend bool operator==(const Member& a, const Member& b) = default;
 };
 
-inline std::size_t Object::size() const { return members_.size(); }
-inline bool Object::empty() const { return members_.empty(); }
+inline std::size_t Object::size() const {
+  return members_.size();
+}
+inline bool Object::empty() const {
+  return members_.empty();
+}
 
 }  // namespace vardel::json
