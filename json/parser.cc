@@ -178,23 +178,52 @@ class BuildSink {
   void end_object(std::size_t count) {
     auto first_value = values_.end() - static_cast<std::ptrdiff_t>(count);
     auto first_key = keys_.end() - static_cast<std::ptrdiff_t>(count);
+    sort_keys(first_key, count);
     std::vector<Member> members;
     members.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      members.push_back(Member{std::move(first_key[static_cast<std::ptrdiff_t>(i)]),
-                               std::move(first_value[static_cast<std::ptrdiff_t>(i)])});
+      std::size_t k = order_[i];
+      // Of a run of equal keys the stable order puts the last one in the document last.
+      if (i + 1 < count && first_key[order_[i + 1]] == first_key[k]) {
+        continue;
+      }
+      members.push_back(Member{std::move(first_key[k]), std::move(first_value[k])});
     }
     values_.erase(first_value, values_.end());
     keys_.erase(first_key, keys_.end());
-    values_.emplace_back(Object::from_members(std::move(members)));
+    values_.emplace_back(Object::from_sorted_members(std::move(members)));
   }
 
   // Requires: a whole document was read, so exactly one value is on the stack.
   [[nodiscard]] Value take() { return std::move(values_.back()); }
 
  private:
+  // Sets order_ to the positions 0 to count-1 of the keys at `first`, stably sorted by key.
+  // Sorting positions moves no strings; small objects, the usual case, take an insertion sort.
+  void sort_keys(std::vector<std::string>::iterator first, std::size_t count) {
+    order_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      order_[i] = i;
+    }
+    auto less = [first](std::size_t a, std::size_t b) { return first[a] < first[b]; };
+    if (count > 32) {
+      std::stable_sort(order_.begin(), order_.end(), less);
+      return;
+    }
+    for (std::size_t i = 1; i < count; ++i) {
+      std::size_t k = order_[i];
+      std::size_t j = i;
+      while (j > 0 && less(k, order_[j - 1])) {
+        order_[j] = order_[j - 1];
+        --j;
+      }
+      order_[j] = k;
+    }
+  }
+
   std::vector<Value> values_;
   std::vector<std::string> keys_;
+  std::vector<std::size_t> order_;  // scratch of end_object
 };
 
 // The sink that only checks: it keeps nothing.
@@ -218,12 +247,12 @@ class CheckSink {
 // The decimal exponent of a number text's leading significant digit plus one, so that
 // 10^(e-1) <= |x| < 10^e; only used to tell an overflow from an underflow, so the exponent is
 // clamped far outside both limits. Requires: the text is a valid JSON number that is not zero.
-long decimal_magnitude(std::string_view text) {
+std::int64_t decimal_magnitude(std::string_view text) {
   std::size_t i = 0;
   if (text[i] == '-') {
     ++i;
   }
-  long e = 0;
+  std::int64_t e = 0;
   if (text[i] == '0') {
     ++i;
     if (i < text.size() && text[i] == '.') {
@@ -251,9 +280,9 @@ long decimal_magnitude(std::string_view text) {
     negative = text[i] == '-';
     ++i;
   }
-  long exponent = 0;
+  std::int64_t exponent = 0;
   for (; i < text.size(); ++i) {
-    exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000'000L);
+    exponent = std::min<std::int64_t>(exponent * 10 + (text[i] - '0'), 1'000'000'000);
   }
   return negative ? e - exponent : e + exponent;
 }

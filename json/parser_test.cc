@@ -208,8 +208,9 @@ TEST(Parse, NestingLimit) {
       {nested(128, "[", "]"), "recursion limit exceeded at line 1 column 128"},
       {nested_objects(127), "ok"},
       {nested_objects(128), "recursion limit exceeded at line 1 column 636"},
-      {"[" + nested_objects(126) + "]", "ok"},
-      {"{\"x\":" + nested(127, "[", "]") + "}", "recursion limit exceeded at line 1 column 132"},
+      {std::string("[").append(nested_objects(126)).append("]"), "ok"},
+      {std::string("{\"x\":").append(nested(127, "[", "]")).append("}"),
+       "recursion limit exceeded at line 1 column 132"},
       {std::string(1'000'000, '['), "recursion limit exceeded at line 1 column 128"},
       {std::string(1'000'000, '{'), "key must be a string at line 1 column 2"},
   });

@@ -1,6 +1,7 @@
 #include "json/value.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace vardel::json {
 
@@ -40,6 +41,15 @@ Object Object::from_members(std::vector<Member> members) {
     ++out;
   }
   members.resize(out);
+  Object object;
+  object.members_ = std::move(members);
+  return object;
+}
+
+Object Object::from_sorted_members(std::vector<Member> members) {
+  assert(std::adjacent_find(members.begin(), members.end(), [](const Member& a, const Member& b) {
+           return !(a.key < b.key);
+         }) == members.end());
   Object object;
   object.members_ = std::move(members);
   return object;

@@ -24,6 +24,9 @@ class Object {
   Object() = default;
   // Builds an object from members in any order; of a repeated key the last one wins.
   [[nodiscard]] static Object from_members(std::vector<Member> members);
+  // Builds an object from members already in byte-wise key order, each key once.
+  // Requires: the keys strictly increase.
+  [[nodiscard]] static Object from_sorted_members(std::vector<Member> members);
 
   [[nodiscard]] std::size_t size() const;
   [[nodiscard]] bool empty() const;
