@@ -154,58 +154,73 @@ const char* find_string_stop(const char* p, const char* end) {
   return p;
 }
 
-// The sink that builds a Value. Finished values wait on a stack until their array or object
-// closes; keys wait on a stack of their own.
+// The sink that builds a Value. Elements of open arrays wait on one stack, members of open
+// objects (key and value together) on another, until their array or object closes.
 class BuildSink {
  public:
   static constexpr bool WANTS_VALUES = true;
 
-  void on_null() { values_.emplace_back(nullptr); }
-  void on_bool(bool b) { values_.emplace_back(b); }
-  void on_unsigned(std::uint64_t u) { values_.emplace_back(u); }
-  void on_signed(std::int64_t i) { values_.emplace_back(i); }
-  void on_double(double d) { values_.emplace_back(d); }
-  void on_string(std::string_view s) { values_.emplace_back(std::string(s)); }
-  void on_key(std::string_view s) { keys_.emplace_back(s); }
-  void begin_array() {}
+  BuildSink() {
+    values_.reserve(256);
+    members_.reserve(256);
+  }
+
+  void on_null() { add(Value(nullptr)); }
+  void on_bool(bool b) { add(Value(b)); }
+  void on_unsigned(std::uint64_t u) { add(Value(u)); }
+  void on_signed(std::int64_t i) { add(Value(i)); }
+  void on_double(double d) { add(Value(d)); }
+  void on_string(std::string_view s) { add(Value(std::string(s))); }
+  void on_key(std::string_view s) { members_.push_back(Member{std::string(s), Value()}); }
+  void begin_array() { in_object_.push_back(false); }
   void end_array(std::size_t count) {
+    in_object_.pop_back();
     auto first = values_.end() - static_cast<std::ptrdiff_t>(count);
     Array array(std::make_move_iterator(first), std::make_move_iterator(values_.end()));
     values_.erase(first, values_.end());
-    values_.emplace_back(std::move(array));
+    add(Value(std::move(array)));
   }
-  void begin_object() {}
+  void begin_object() { in_object_.push_back(true); }
   void end_object(std::size_t count) {
-    auto first_value = values_.end() - static_cast<std::ptrdiff_t>(count);
-    auto first_key = keys_.end() - static_cast<std::ptrdiff_t>(count);
-    sort_keys(first_key, count);
+    in_object_.pop_back();
+    auto first = members_.end() - static_cast<std::ptrdiff_t>(count);
+    sort_keys(first, count);
     std::vector<Member> members;
     members.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
       std::size_t k = order_[i];
       // Of a run of equal keys the stable order puts the last one in the document last.
-      if (i + 1 < count && first_key[order_[i + 1]] == first_key[k]) {
+      if (i + 1 < count && first[order_[i + 1]].key == first[k].key) {
         continue;
       }
-      members.push_back(Member{std::move(first_key[k]), std::move(first_value[k])});
+      members.push_back(std::move(first[k]));
     }
-    values_.erase(first_value, values_.end());
-    keys_.erase(first_key, keys_.end());
-    values_.emplace_back(Object::from_sorted_members(std::move(members)));
+    members_.erase(first, members_.end());
+    add(Value(Object::from_sorted_members(std::move(members))));
   }
 
-  // Requires: a whole document was read, so exactly one value is on the stack.
+  // Requires: a whole document was read, so the one value is on the stack.
   [[nodiscard]] Value take() { return std::move(values_.back()); }
 
  private:
-  // Sets order_ to the positions 0 to count-1 of the keys at `first`, stably sorted by key.
+  // Puts a finished value where it belongs: into the member whose key came last when an object
+  // is open, else onto the element stack (the document's value too).
+  void add(Value value) {
+    if (!in_object_.empty() && in_object_.back()) {
+      members_.back().value = std::move(value);
+    } else {
+      values_.push_back(std::move(value));
+    }
+  }
+
+  // Sets order_ to the positions 0 to count-1 of the members at `first`, stably sorted by key.
   // Sorting positions moves no strings; small objects, the usual case, take an insertion sort.
-  void sort_keys(std::vector<std::string>::iterator first, std::size_t count) {
+  void sort_keys(std::vector<Member>::iterator first, std::size_t count) {
     order_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
       order_[i] = i;
     }
-    auto less = [first](std::size_t a, std::size_t b) { return first[a] < first[b]; };
+    auto less = [first](std::size_t a, std::size_t b) { return first[a].key < first[b].key; };
     if (count > 32) {
       std::stable_sort(order_.begin(), order_.end(), less);
       return;
@@ -222,7 +237,8 @@ class BuildSink {
   }
 
   std::vector<Value> values_;
-  std::vector<std::string> keys_;
+  std::vector<Member> members_;
+  std::vector<bool> in_object_;     // one entry per open array (false) or object (true)
   std::vector<std::size_t> order_;  // scratch of end_object
 };
 
