@@ -32,10 +32,10 @@ struct ParseError {
 
 // The compact JSON text of a value: no white space, keys in byte order, a double in its shortest
 // digits with a point or an exponent ("1.0", "0.00001", "1e-6", "1.23e16", "-0.0").
-// Requires: every double in the value is finite.
+// A double that is not finite, which no parser makes, is written as null.
 [[nodiscard]] std::string write_compact(const Value& value);
 // The positional text of a double for messages: shortest digits, never an exponent ("1e-7"
-// gives "0.0000001", negative zero gives "-0"). Requires: d is finite.
+// gives "0.0000001", negative zero gives "-0"); "null" for a double that is not finite.
 [[nodiscard]] std::string number_text(double d);
 
 }  // namespace vardel::json

@@ -21,7 +21,15 @@ class Object {
  public:
   using const_iterator = std::vector<Member>::const_iterator;
 
-  Object() = default;
+  // The special members are defined below Member, once it is a complete type (some compilers
+  // instantiate the vector's members early otherwise).
+  Object();
+  Object(const Object& other);
+  Object(Object&& other) noexcept;
+  Object& operator=(const Object& other);
+  Object& operator=(Object&& other) noexcept;
+  ~Object();
+
   // Builds an object from members in any order; of a repeated key the last one wins.
   [[nodiscard]] static Object from_members(std::vector<Member> members);
   // Builds an object from members already in byte-wise key order, each key once.
@@ -117,6 +125,13 @@ struct Member {
 
   friend bool operator==(const Member& a, const Member& b) = default;
 };
+
+inline Object::Object() = default;
+inline Object::Object(const Object& other) = default;
+inline Object::Object(Object&& other) noexcept = default;
+inline Object& Object::operator=(const Object& other) = default;
+inline Object& Object::operator=(Object&& other) noexcept = default;
+inline Object::~Object() = default;
 
 inline std::size_t Object::size() const {
   return members_.size();

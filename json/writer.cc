@@ -73,6 +73,11 @@ void append_positional(std::string& out, const Decimal& dec) {
 }
 
 void append_compact_double(std::string& out, double d) {
+  if (!std::isfinite(d)) {
+    // A Value never holds one (the readers make null of them); JSON has no text for it.
+    out.append("null");
+    return;
+  }
   Decimal dec;
   to_decimal(d, dec);
   if (dec.negative) {
@@ -192,6 +197,9 @@ std::string write_compact(const Value& value) {
 }
 
 std::string number_text(double d) {
+  if (!std::isfinite(d)) {
+    return "null";  // unreachable from a Value, see append_compact_double
+  }
   Decimal dec;
   to_decimal(d, dec);
   std::string out;

@@ -93,6 +93,9 @@ TEST(WriteCompact, Values) {
   EXPECT_EQ(write_compact(Value(std::numeric_limits<std::int64_t>::min())), "-9223372036854775808");
   EXPECT_EQ(write_compact(Value("\b\f\r\t\0"s)), R"("\b\f\r\t\u0000")");
   EXPECT_EQ(write_compact(Value(Object{})), "{}");
+  // No reader makes a double that is not finite; written anyway, it must not break the text.
+  EXPECT_EQ(write_compact(Value(Array{Value(std::numeric_limits<double>::infinity())})), "[null]");
+  EXPECT_EQ(number_text(std::numeric_limits<double>::quiet_NaN()), "null");
 }
 
 // Parsing and writing again gives the same text for a document already in compact form.
