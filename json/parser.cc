@@ -161,8 +161,8 @@ class BuildSink {
   static constexpr bool WANTS_VALUES = true;
 
   BuildSink() {
-    values_.reserve(256);
-    members_.reserve(256);
+    values_.reserve(64);
+    members_.reserve(64);
   }
 
   void on_null() { add(Value(nullptr)); }
