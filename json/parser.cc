@@ -12,6 +12,7 @@
 #include <cstring>
 #include <expected>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -53,9 +54,8 @@ constexpr const char* NUMBER_OUT_OF_RANGE = "number out of range";
 
 // Byte classes, looked up once per byte in the loops that cannot go in bulk.
 constexpr std::uint8_t CLASS_WHITESPACE = 1;
-constexpr std::uint8_t CLASS_DIGIT = 2;
-constexpr std::uint8_t CLASS_STRING_STOP = 4;  // '"', '\\' and 0x00 to 0x1F end a plain run
-constexpr std::uint8_t CLASS_HEX = 8;
+constexpr std::uint8_t CLASS_STRING_STOP = 2;  // '"', '\\' and 0x00 to 0x1F end a plain run
+constexpr std::uint8_t CLASS_HEX = 4;
 
 constexpr std::array<std::uint8_t, 256> make_classes() {
   std::array<std::uint8_t, 256> classes{};
@@ -63,7 +63,7 @@ constexpr std::array<std::uint8_t, 256> make_classes() {
     classes[static_cast<unsigned char>(c)] |= CLASS_WHITESPACE;
   }
   for (int c = '0'; c <= '9'; ++c) {
-    classes[static_cast<unsigned char>(c)] |= CLASS_DIGIT | CLASS_HEX;
+    classes[static_cast<unsigned char>(c)] |= CLASS_HEX;
   }
   for (int c = 'a'; c <= 'f'; ++c) {
     classes[static_cast<unsigned char>(c)] |= CLASS_HEX;
@@ -612,14 +612,14 @@ class Parser {
     return true;
   }
 
-  // Requires: p_ is just past "\u". Reads the four hexadecimal digits into `unit`.
-  bool parse_hex4(std::uint32_t& unit) {
+  // Requires: p_ is just past "\u". Reads four hexadecimal digits; nothing after an error.
+  std::optional<std::uint32_t> parse_hex4() {
     if (end_ - p_ >= 4 && has_class(p_[0], CLASS_HEX) && has_class(p_[1], CLASS_HEX) &&
         has_class(p_[2], CLASS_HEX) && has_class(p_[3], CLASS_HEX)) {
-      unit = (hex_value(p_[0]) << 12) | (hex_value(p_[1]) << 8) | (hex_value(p_[2]) << 4) |
-             hex_value(p_[3]);
+      std::uint32_t unit = (hex_value(p_[0]) << 12) | (hex_value(p_[1]) << 8) |
+                           (hex_value(p_[2]) << 4) | hex_value(p_[3]);
       p_ += 4;
-      return true;
+      return unit;
     }
     // Not four hexadecimal digits: the error is at the fourth character, counted in characters
     // (a multi-byte character is one); with fewer than four left the string ended inside.
@@ -627,7 +627,8 @@ class Parser {
     const char* fourth = p_;
     for (int i = 0; i < 4; ++i) {
       if (c == end_) {
-        return fail_at_end(EOF_STRING);
+        fail_at_end(EOF_STRING);
+        return std::nullopt;
       }
       fourth = c;
       ++c;
@@ -635,15 +636,17 @@ class Parser {
         ++c;
       }
     }
-    return fail_at(fourth, INVALID_ESCAPE);
+    fail_at(fourth, INVALID_ESCAPE);
+    return std::nullopt;
   }
 
   // Requires: p_ is just past "\u". Appends the code point to scratch_.
   bool parse_unicode_escape() {
-    std::uint32_t unit = 0;
-    if (!parse_hex4(unit)) {
+    std::optional<std::uint32_t> leading = parse_hex4();
+    if (!leading) {
       return false;
     }
+    std::uint32_t unit = *leading;
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
       return fail_at(p_ - 1, LONE_SURROGATE);
     }
@@ -657,14 +660,14 @@ class Parser {
         }
         ++p_;
       }
-      std::uint32_t trailing = 0;
-      if (!parse_hex4(trailing)) {
+      std::optional<std::uint32_t> trailing = parse_hex4();
+      if (!trailing) {
         return false;
       }
-      if (trailing < 0xDC00 || trailing > 0xDFFF) {
+      if (*trailing < 0xDC00 || *trailing > 0xDFFF) {
         return fail_at(p_ - 1, LONE_SURROGATE);
       }
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (trailing - 0xDC00);
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (*trailing - 0xDC00);
     }
     if constexpr (Sink::WANTS_VALUES) {
       append_utf8(scratch_, unit);

@@ -18,57 +18,59 @@ namespace vardel::json {
 
 namespace {
 
-// A finite double as its shortest round-trip digits: |d| = 0.digits × 10^point, no leading or
-// trailing zeros in `digits` (zero is the single digit "0" with point 1).
+// A finite double as its shortest round-trip digits: |d| = 0.d1d2...dn × 10^point, with no
+// leading or trailing zeros among the digits (zero is the single digit "0" with point 1).
 struct Decimal {
   bool negative = false;
-  std::string_view digits;  // points into `buffer`
   int point = 0;
-  std::array<char, 32> buffer{};
+  std::size_t size = 0;
+  std::array<char, 32> buffer{};  // the digits, then scratch
+
+  [[nodiscard]] std::string_view digits() const { return {buffer.data(), size}; }
 };
 
 // Requires: d is finite.
-void to_decimal(double d, Decimal& out) {
-  out.negative = std::signbit(d);
+Decimal to_decimal(double d) {
+  Decimal dec;
+  dec.negative = std::signbit(d);
   // The scientific form is d1[.d2...dn]e±x, the shortest digits that read back as d.
-  auto [end, ec] = std::to_chars(out.buffer.data(), out.buffer.data() + out.buffer.size(),
+  auto [end, ec] = std::to_chars(dec.buffer.data(), dec.buffer.data() + dec.buffer.size(),
                                  std::fabs(d), std::chars_format::scientific);
   assert(ec == std::errc());
-  std::string_view text(out.buffer.data(), static_cast<std::size_t>(end - out.buffer.data()));
+  std::string_view text(dec.buffer.data(), static_cast<std::size_t>(end - dec.buffer.data()));
   std::size_t e = text.find('e');
-  std::string_view mantissa = text.substr(0, e);
   int exponent = 0;
-  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
-                  exponent);
-  // Squeeze out the decimal point: "1.25" becomes "125" in place.
-  std::size_t n = 0;
-  for (char c : mantissa) {
+  const char* exponent_digits = text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0);
+  std::from_chars(exponent_digits, text.data() + text.size(), exponent);
+  // Squeeze out the decimal point in place: "1.25e+00" leaves the digits "125".
+  for (char c : text.substr(0, e)) {
     if (c != '.') {
-      out.buffer[n++] = c;
+      dec.buffer[dec.size++] = c;
     }
   }
-  out.digits = std::string_view(out.buffer.data(), n);
-  out.point = exponent + 1;
+  dec.point = exponent + 1;
+  return dec;
 }
 
 void append_positional_integer(std::string& out, const Decimal& dec) {
-  out.append(dec.digits);
-  out.append(static_cast<std::size_t>(dec.point) - dec.digits.size(), '0');
+  out.append(dec.digits());
+  out.append(static_cast<std::size_t>(dec.point) - dec.size, '0');
 }
 
 // Appends the value's magnitude in positional form, without a decimal point when it is integral.
 void append_positional(std::string& out, const Decimal& dec) {
-  auto n = static_cast<int>(dec.digits.size());
+  auto n = static_cast<int>(dec.size);
+  std::string_view digits = dec.digits();
   if (dec.point <= 0) {
     out.append("0.");
     out.append(static_cast<std::size_t>(-dec.point), '0');
-    out.append(dec.digits);
+    out.append(digits);
   } else if (dec.point >= n) {
     append_positional_integer(out, dec);
   } else {
-    out.append(dec.digits.substr(0, static_cast<std::size_t>(dec.point)));
+    out.append(digits.substr(0, static_cast<std::size_t>(dec.point)));
     out.push_back('.');
-    out.append(dec.digits.substr(static_cast<std::size_t>(dec.point)));
+    out.append(digits.substr(static_cast<std::size_t>(dec.point)));
   }
 }
 
@@ -78,22 +80,21 @@ void append_compact_double(std::string& out, double d) {
     out.append("null");
     return;
   }
-  Decimal dec;
-  to_decimal(d, dec);
+  Decimal dec = to_decimal(d);
   if (dec.negative) {
     out.push_back('-');
   }
   if (dec.point > -5 && dec.point <= 16) {
     append_positional(out, dec);
-    if (dec.point >= static_cast<int>(dec.digits.size())) {
+    if (dec.point >= static_cast<int>(dec.size)) {
       out.append(".0");
     }
     return;
   }
-  out.push_back(dec.digits[0]);
-  if (dec.digits.size() > 1) {
+  out.push_back(dec.buffer[0]);
+  if (dec.size > 1) {
     out.push_back('.');
-    out.append(dec.digits.substr(1));
+    out.append(dec.digits().substr(1));
   }
   out.push_back('e');
   out.append(std::to_string(dec.point - 1));
@@ -200,8 +201,7 @@ std::string number_text(double d) {
   if (!std::isfinite(d)) {
     return "null";  // unreachable from a Value, see append_compact_double
   }
-  Decimal dec;
-  to_decimal(d, dec);
+  Decimal dec = to_decimal(d);
   std::string out;
   if (dec.negative) {
     out.push_back('-');
