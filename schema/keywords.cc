@@ -1,0 +1,381 @@
+// The keyword checks: type, the number, string, array and object groups, enum and const.
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "json/json.h"
+#include "regex/regex.h"
+#include "schema/validator.h"
+#include "schema/validator_internal.h"
+
+namespace vardel::schema {
+
+namespace {
+
+using json::Value;
+
+// The texts of the string elements, in order; the views point into `elements`.
+std::vector<std::string_view> collect_type_names(const json::Array& elements) {
+  std::vector<std::string_view> names;
+  for (const Value& element : elements) {
+    if (element.is_string()) {
+      names.push_back(element.as_string());
+    }
+  }
+  return names;
+}
+
+std::string_view actual_type_name(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::null:
+      return "null";
+    case Value::Kind::boolean:
+      return "boolean";
+    case Value::Kind::unsigned_integer:
+    case Value::Kind::signed_integer:
+    case Value::Kind::floating:
+      return "number";
+    case Value::Kind::string:
+      return "string";
+    case Value::Kind::array:
+      return "array";
+    case Value::Kind::object:
+      return "object";
+  }
+  return "null";
+}
+
+bool type_matches(std::string_view name, const Value& value) {
+  if (name == "integer") {
+    return value.is_integer();
+  }
+  return name == actual_type_name(value);
+}
+
+// An integer form becomes the nearest double (ties to even, the conversion's default rounding).
+double double_view(const Value& number) {
+  switch (number.kind()) {
+    case Value::Kind::unsigned_integer:
+      return static_cast<double>(number.as_unsigned());
+    case Value::Kind::signed_integer:
+      return static_cast<double>(number.as_signed());
+    case Value::Kind::floating:
+      return number.as_double();
+    case Value::Kind::null:
+    case Value::Kind::boolean:
+    case Value::Kind::string:
+    case Value::Kind::array:
+    case Value::Kind::object:
+      break;
+  }
+  return 0.0;
+}
+
+// The limit of a count or length keyword: only a number held as an unsigned integer counts.
+std::optional<std::uint64_t> unsigned_limit(const json::Object& schema, std::string_view keyword) {
+  const Value* limit = schema.find(keyword);
+  if (limit == nullptr || limit->kind() != Value::Kind::unsigned_integer) {
+    return std::nullopt;
+  }
+  return limit->as_unsigned();
+}
+
+// Strings hold valid UTF-8, so every byte that is not a continuation byte starts a code point.
+std::uint64_t code_point_count(std::string_view text) {
+  std::uint64_t count = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+std::string expected_types(const std::vector<std::string_view>& names) {
+  if (names.size() == 1) {
+    return std::string(names.front());
+  }
+  std::string text = "one of [";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) {
+      text += ", ";
+    }
+    text += names[i];
+  }
+  text += ']';
+  return text;
+}
+
+}  // namespace
+
+void Validator::check_type(const Value& value, const json::Object& schema,
+                           const std::string& instance_path, const std::string& schema_path,
+                           std::vector<ValidationError>& errors) const {
+  const Value* type = schema.find("type");
+  if (type == nullptr) {
+    return;
+  }
+  std::vector<std::string_view> names;
+  if (type->is_string()) {
+    names.push_back(type->as_string());
+  } else if (type->is_array()) {
+    names = collect_type_names(type->as_array());
+  } else {
+    return;
+  }
+  for (std::string_view name : names) {
+    if (type_matches(name, value)) {
+      return;
+    }
+  }
+  std::string message = "Expected type " + expected_types(names) + ", got ";
+  message += actual_type_name(value);
+  errors.push_back(
+      make_error(instance_path, schema_path, "type", std::move(message), value, *type));
+}
+
+void Validator::check_number(const Value& value, const json::Object& schema,
+                             const std::string& instance_path, const std::string& schema_path,
+                             std::vector<ValidationError>& errors) const {
+  const double v = double_view(value);
+  if (const Value* minimum = schema.find("minimum"); minimum != nullptr && minimum->is_number()) {
+    const double m = double_view(*minimum);
+    if (m > v) {
+      errors.push_back(make_error(
+          instance_path, schema_path, "minimum",
+          "Value " + json::number_text(v) + " is less than minimum " + json::number_text(m),
+          Value(v), *minimum));
+    }
+  }
+  if (const Value* maximum = schema.find("maximum"); maximum != nullptr && maximum->is_number()) {
+    const double m = double_view(*maximum);
+    if (v > m) {
+      errors.push_back(make_error(
+          instance_path, schema_path, "maximum",
+          "Value " + json::number_text(v) + " exceeds maximum " + json::number_text(m), Value(v),
+          *maximum));
+    }
+  }
+  if (const Value* multiple = schema.find("multipleOf");
+      multiple != nullptr && multiple->is_number()) {
+    const double d = double_view(*multiple);
+    if (d > 0) {
+      // An infinite quotient leaves NaN here, which is not 0: such a value fails.
+      const double q = v / d;
+      if (q - std::trunc(q) != 0) {
+        errors.push_back(make_error(
+            instance_path, schema_path, "multipleOf",
+            "Value " + json::number_text(v) + " is not a multiple of " + json::number_text(d),
+            Value(v), *multiple));
+      }
+    }
+  }
+}
+
+void Validator::check_string(const Value& value, const json::Object& schema,
+                             const std::string& instance_path, const std::string& schema_path,
+                             std::vector<ValidationError>& errors) const {
+  const std::string& text = value.as_string();
+  const std::optional<std::uint64_t> min_length = unsigned_limit(schema, "minLength");
+  const std::optional<std::uint64_t> max_length = unsigned_limit(schema, "maxLength");
+  if (min_length || max_length) {
+    const std::uint64_t n = code_point_count(text);
+    if (min_length && n < *min_length) {
+      errors.push_back(make_error(instance_path, schema_path, "minLength",
+                                  "String length " + std::to_string(n) + " is less than minimum " +
+                                      std::to_string(*min_length),
+                                  value, *schema.find("minLength")));
+    }
+    if (max_length && n > *max_length) {
+      errors.push_back(make_error(instance_path, schema_path, "maxLength",
+                                  "String length " + std::to_string(n) + " exceeds maximum " +
+                                      std::to_string(*max_length),
+                                  value, *schema.find("maxLength")));
+    }
+  }
+  const Value* pattern = schema.find("pattern");
+  if (pattern == nullptr || !pattern->is_string()) {
+    return;
+  }
+  const std::string& p = pattern->as_string();
+  auto compiled = regex::Regex::compile(p);
+  if (!compiled) {
+    errors.push_back(make_error(instance_path, schema_path, "pattern",
+                                "Invalid regex pattern: '" + p + "'", value, *pattern));
+    return;
+  }
+  if (!compiled->search(text)) {
+    errors.push_back(make_error(instance_path, schema_path, "pattern",
+                                "String '" + text + "' does not match pattern '" + p + "'", value,
+                                *pattern));
+  }
+}
+
+void Validator::check_enum(const Value& value, const json::Object& schema,
+                           const std::string& instance_path, const std::string& schema_path,
+                           std::vector<ValidationError>& errors) const {
+  const Value* allowed = schema.find("enum");
+  if (allowed == nullptr || !allowed->is_array()) {
+    return;
+  }
+  for (const Value& element : allowed->as_array()) {
+    if (element == value) {
+      return;
+    }
+  }
+  errors.push_back(make_error(instance_path, schema_path, "enum",
+                              "Value is not one of the allowed enum values", value, *allowed));
+}
+
+void Validator::check_const(const Value& value, const json::Object& schema,
+                            const std::string& instance_path, const std::string& schema_path,
+                            std::vector<ValidationError>& errors) const {
+  const Value* constant = schema.find("const");
+  if (constant == nullptr || *constant == value) {
+    return;
+  }
+  errors.push_back(make_error(instance_path, schema_path, "const",
+                              "Value does not match the required constant", value, *constant));
+}
+
+void Validator::check_array(const Value& value, const json::Object& schema,
+                            std::string& instance_path, std::string& schema_path,
+                            std::vector<ValidationError>& errors) const {
+  const json::Array& items = value.as_array();
+  const std::uint64_t length = items.size();
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "minItems");
+      limit && length < *limit) {
+    errors.push_back(make_error(instance_path, schema_path, "minItems",
+                                "Array length " + std::to_string(length) +
+                                    " is less than minimum " + std::to_string(*limit),
+                                value, *schema.find("minItems")));
+  }
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxItems");
+      limit && length > *limit) {
+    errors.push_back(make_error(instance_path, schema_path, "maxItems",
+                                "Array length " + std::to_string(length) + " exceeds maximum " +
+                                    std::to_string(*limit),
+                                value, *schema.find("maxItems")));
+  }
+  if (const Value* unique = schema.find("uniqueItems");
+      unique != nullptr && unique->is_bool() && unique->as_bool()) {
+    // Items repeat each other exactly when their compact texts are the same bytes: this keeps
+    // 1 apart from 1.0 and 0.0 apart from -0.0.
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (!seen.insert(json::write_compact(items[i])).second) {
+        const std::size_t size = push_step(instance_path, std::to_string(i));
+        errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
+                                    "Array contains duplicate items", items[i], Value(true)));
+        instance_path.resize(size);
+        break;
+      }
+    }
+  }
+  // A schema that is not an object would accept every item, so there is nothing to visit.
+  const Value* item_schema = schema.find("items");
+  if (item_schema == nullptr || !item_schema->is_object()) {
+    return;
+  }
+  const std::size_t schema_size = push_step(schema_path, "items");
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::size_t size = push_step(instance_path, std::to_string(i));
+    validate_value(items[i], *item_schema, instance_path, schema_path, errors);
+    instance_path.resize(size);
+  }
+  schema_path.resize(schema_size);
+}
+
+void Validator::check_object(const Value& value, const json::Object& schema,
+                             std::string& instance_path, std::string& schema_path,
+                             std::vector<ValidationError>& errors) const {
+  const json::Object& members = value.as_object();
+  const std::uint64_t count = members.size();
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "minProperties");
+      limit && count < *limit) {
+    errors.push_back(make_error(instance_path, schema_path, "minProperties",
+                                "Object has " + std::to_string(count) +
+                                    " properties, minimum is " + std::to_string(*limit),
+                                value, *schema.find("minProperties")));
+  }
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxProperties");
+      limit && count > *limit) {
+    errors.push_back(make_error(instance_path, schema_path, "maxProperties",
+                                "Object has " + std::to_string(count) +
+                                    " properties, maximum is " + std::to_string(*limit),
+                                value, *schema.find("maxProperties")));
+  }
+  if (const Value* required = schema.find("required");
+      required != nullptr && required->is_array()) {
+    for (const Value& name : required->as_array()) {
+      if (name.is_string() && !members.contains(name.as_string())) {
+        errors.push_back(make_error(instance_path, schema_path, "required",
+                                    "Missing required property '" + name.as_string() + "'",
+                                    value, *required));
+      }
+    }
+  }
+  const Value* properties = schema.find("properties");
+  if (properties != nullptr && properties->is_object()) {
+    const json::Object& named = properties->as_object();
+    // Both objects are in key order, so one merged walk pairs every member with its schema.
+    auto next = named.begin();
+    for (const json::Member& member : members) {
+      while (next != named.end() && next->key < member.key) {
+        ++next;
+      }
+      if (next == named.end()) {
+        break;
+      }
+      if (next->key != member.key) {
+        continue;
+      }
+      const std::size_t size = push_step(instance_path, member.key);
+      const std::size_t schema_size = push_step(schema_path, "properties");
+      schema_path += '/';
+      schema_path += member.key;
+      validate_value(member.value, next->value, instance_path, schema_path, errors);
+      schema_path.resize(schema_size);
+      instance_path.resize(size);
+    }
+  }
+  if (const Value* additional = schema.find("additionalProperties")) {
+    check_additional_properties(members, properties, *additional, instance_path, schema_path,
+                                errors);
+  }
+}
+
+void Validator::check_additional_properties(const json::Object& members,
+                                            const Value* properties, const Value& additional,
+                                            std::string& instance_path, std::string& schema_path,
+                                            std::vector<ValidationError>& errors) const {
+  const bool forbidden = additional.is_bool() && !additional.as_bool();
+  if (!forbidden && !additional.is_object()) {
+    return;
+  }
+  // Only an object of schemas names members; any other `properties` leaves every member extra.
+  const json::Object* named =
+      properties != nullptr && properties->is_object() ? &properties->as_object() : nullptr;
+  for (const json::Member& member : members) {
+    if (named != nullptr && named->contains(member.key)) {
+      continue;
+    }
+    const std::size_t size = push_step(instance_path, member.key);
+    if (forbidden) {
+      errors.push_back(make_error(instance_path, schema_path, "additionalProperties",
+                                  "Additional property '" + member.key + "' is not allowed",
+                                  member.value, Value(false)));
+    } else {
+      const std::size_t schema_size = push_step(schema_path, "additionalProperties");
+      validate_value(member.value, additional, instance_path, schema_path, errors);
+      schema_path.resize(schema_size);
+    }
+    instance_path.resize(size);
+  }
+}
+
+}  // namespace vardel::schema
