@@ -73,7 +73,9 @@ FormatCheck built_in_check(std::string_view name) {
 
 }  // namespace
 
-bool is_valid_uri(std::string_view text) { return url::parse(text).has_value(); }
+bool is_valid_uri(std::string_view text) {
+  return url::parse(text).has_value();
+}
 
 bool is_valid_date(std::string_view text) {
   static const CompiledPattern pattern = regex::Regex::compile(R"(^\d{4}-\d{2}-\d{2}$)");

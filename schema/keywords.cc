@@ -154,10 +154,10 @@ void Validator::check_number(const Value& value, const json::Object& schema,
   if (const Value* maximum = schema.find("maximum"); maximum != nullptr && maximum->is_number()) {
     const double m = double_view(*maximum);
     if (v > m) {
-      errors.push_back(make_error(
-          instance_path, schema_path, "maximum",
-          "Value " + json::number_text(v) + " exceeds maximum " + json::number_text(m), Value(v),
-          *maximum));
+      errors.push_back(
+          make_error(instance_path, schema_path, "maximum",
+                     "Value " + json::number_text(v) + " exceeds maximum " + json::number_text(m),
+                     Value(v), *maximum));
     }
   }
   if (const Value* multiple = schema.find("multipleOf");
@@ -191,10 +191,10 @@ void Validator::check_string(const Value& value, const json::Object& schema,
                                   value, *schema.find("minLength")));
     }
     if (max_length && n > *max_length) {
-      errors.push_back(make_error(instance_path, schema_path, "maxLength",
-                                  "String length " + std::to_string(n) + " exceeds maximum " +
-                                      std::to_string(*max_length),
-                                  value, *schema.find("maxLength")));
+      errors.push_back(make_error(
+          instance_path, schema_path, "maxLength",
+          "String length " + std::to_string(n) + " exceeds maximum " + std::to_string(*max_length),
+          value, *schema.find("maxLength")));
     }
   }
   const Value* pattern = schema.find("pattern");
@@ -256,10 +256,10 @@ void Validator::check_array(const Value& value, const json::Object& schema,
   }
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxItems");
       limit && length > *limit) {
-    errors.push_back(make_error(instance_path, schema_path, "maxItems",
-                                "Array length " + std::to_string(length) + " exceeds maximum " +
-                                    std::to_string(*limit),
-                                value, *schema.find("maxItems")));
+    errors.push_back(make_error(
+        instance_path, schema_path, "maxItems",
+        "Array length " + std::to_string(length) + " exceeds maximum " + std::to_string(*limit),
+        value, *schema.find("maxItems")));
   }
   if (const Value* unique = schema.find("uniqueItems");
       unique != nullptr && unique->is_bool() && unique->as_bool()) {
@@ -297,25 +297,25 @@ void Validator::check_object(const Value& value, const json::Object& schema,
   const std::uint64_t count = members.size();
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "minProperties");
       limit && count < *limit) {
-    errors.push_back(make_error(instance_path, schema_path, "minProperties",
-                                "Object has " + std::to_string(count) +
-                                    " properties, minimum is " + std::to_string(*limit),
-                                value, *schema.find("minProperties")));
+    errors.push_back(make_error(
+        instance_path, schema_path, "minProperties",
+        "Object has " + std::to_string(count) + " properties, minimum is " + std::to_string(*limit),
+        value, *schema.find("minProperties")));
   }
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxProperties");
       limit && count > *limit) {
-    errors.push_back(make_error(instance_path, schema_path, "maxProperties",
-                                "Object has " + std::to_string(count) +
-                                    " properties, maximum is " + std::to_string(*limit),
-                                value, *schema.find("maxProperties")));
+    errors.push_back(make_error(
+        instance_path, schema_path, "maxProperties",
+        "Object has " + std::to_string(count) + " properties, maximum is " + std::to_string(*limit),
+        value, *schema.find("maxProperties")));
   }
   if (const Value* required = schema.find("required");
       required != nullptr && required->is_array()) {
     for (const Value& name : required->as_array()) {
       if (name.is_string() && !members.contains(name.as_string())) {
         errors.push_back(make_error(instance_path, schema_path, "required",
-                                    "Missing required property '" + name.as_string() + "'",
-                                    value, *required));
+                                    "Missing required property '" + name.as_string() + "'", value,
+                                    *required));
       }
     }
   }
@@ -349,9 +349,9 @@ void Validator::check_object(const Value& value, const json::Object& schema,
   }
 }
 
-void Validator::check_additional_properties(const json::Object& members,
-                                            const Value* properties, const Value& additional,
-                                            std::string& instance_path, std::string& schema_path,
+void Validator::check_additional_properties(const json::Object& members, const Value* properties,
+                                            const Value& additional, std::string& instance_path,
+                                            std::string& schema_path,
                                             std::vector<ValidationError>& errors) const {
   const bool forbidden = additional.is_bool() && !additional.as_bool();
   if (!forbidden && !additional.is_object()) {

@@ -13,20 +13,15 @@ ValidationError make_error(const std::string& instance_path, const std::string& 
   std::string keyword_path = schema_path;
   keyword_path += '/';
   keyword_path += keyword;
-  return ValidationError{instance_path,
-                         std::move(keyword_path),
-                         std::string(keyword),
-                         std::move(message),
-                         std::move(instance_value),
-                         std::move(schema_value)};
+  return ValidationError{instance_path,      std::move(keyword_path),   std::string(keyword),
+                         std::move(message), std::move(instance_value), std::move(schema_value)};
 }
 
 std::expected<Validator, ValidationError> Validator::new_(json::Value schema,
                                                           ValidatorOptions options) {
   if (!schema.is_object()) {
-    return std::unexpected(
-        ValidationError{"", "", "schema", "Schema must be an object", std::nullopt,
-                        std::move(schema)});
+    return std::unexpected(ValidationError{"", "", "schema", "Schema must be an object",
+                                           std::nullopt, std::move(schema)});
   }
   return Validator(std::move(schema), std::move(options));
 }

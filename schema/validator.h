@@ -82,9 +82,8 @@ class Validator {
   void check_const(const json::Value& value, const json::Object& schema,
                    const std::string& instance_path, const std::string& schema_path,
                    std::vector<ValidationError>& errors) const;
-  void check_array(const json::Value& value, const json::Object& schema,
-                   std::string& instance_path, std::string& schema_path,
-                   std::vector<ValidationError>& errors) const;
+  void check_array(const json::Value& value, const json::Object& schema, std::string& instance_path,
+                   std::string& schema_path, std::vector<ValidationError>& errors) const;
   void check_object(const json::Value& value, const json::Object& schema,
                     std::string& instance_path, std::string& schema_path,
                     std::vector<ValidationError>& errors) const;

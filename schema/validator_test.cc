@@ -1,11 +1,11 @@
 #include "schema/validator.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "json/json.h"
 
@@ -48,8 +48,11 @@ struct Record {
 };
 
 ValidationError to_error(const Record& r) {
-  ValidationError error{std::string(r.instance_path), std::string(r.schema_path),
-                        std::string(r.keyword), std::string(r.message), std::nullopt,
+  ValidationError error{std::string(r.instance_path),
+                        std::string(r.schema_path),
+                        std::string(r.keyword),
+                        std::string(r.message),
+                        std::nullopt,
                         std::nullopt};
   if (!r.instance_value.empty()) {
     error.instance_value = parse(r.instance_value);
@@ -63,7 +66,6 @@ ValidationError to_error(const Record& r) {
 std::string show(const std::optional<Value>& value) {
   return value ? json::write_compact(*value) : "(none)";
 }
-
 
 // Compares whole records; the compact text also tells 1 from 1.0 and 0.0 from -0.0.
 void expect_records(const std::vector<ValidationError>& got, const std::vector<Record>& want) {
@@ -93,7 +95,8 @@ TEST(ValidatorNew, RefusesSchemasThatAreNotObjects) {
     SCOPED_TRACE(schema);
     auto validator = Validator::new_(parse(schema), ValidatorOptions::default_());
     ASSERT_FALSE(validator);
-    expect_records({validator.error()}, {{"", "", "schema", "Schema must be an object", "", schema}});
+    expect_records({validator.error()},
+                   {{"", "", "schema", "Schema must be an object", "", schema}});
   }
 }
 
@@ -187,9 +190,13 @@ TEST(Validator, TypeKeyword) {
       {R"({"type": []})", "null", {"Expected type one of [], got null"}},
       {R"({"type": [1, true]})", R"("x")", {"Expected type one of [], got string"}},
       {R"({"type": ["string", 5]})", "1", {"Expected type string, got number"}},
-      {R"({"type": ["string", "null"]})", "true", {"Expected type one of [string, null], got boolean"}},
+      {R"({"type": ["string", "null"]})",
+       "true",
+       {"Expected type one of [string, null], got boolean"}},
       {R"({"type": ["string", "null"]})", "null", {}},
-      {R"({"type": ["integer", "object"]})", "2.5", {"Expected type one of [integer, object], got number"}},
+      {R"({"type": ["integer", "object"]})",
+       "2.5",
+       {"Expected type one of [integer, object], got number"}},
   });
 }
 
@@ -205,20 +212,28 @@ TEST(Validator, NumberKeywords) {
       {R"({"minimum": 0})", "-0", {}},
       {R"({"maximum": 10})", "10", {}},
       {R"({"maximum": 10})", "1e20", {"Value 100000000000000000000 exceeds maximum 10"}},
-      {R"({"maximum": 10})", "18446744073709551615", {"Value 18446744073709552000 exceeds maximum 10"}},
+      {R"({"maximum": 10})",
+       "18446744073709551615",
+       {"Value 18446744073709552000 exceeds maximum 10"}},
       {R"({"maximum": 9007199254740992})", "9007199254740993", {}},
       {R"({"maximum": -1})", "-0", {"Value -0 exceeds maximum -1"}},
-      {R"({"maximum": 1e21})", "1e22", {"Value 10000000000000000000000 exceeds maximum 1000000000000000000000"}},
+      {R"({"maximum": 1e21})",
+       "1e22",
+       {"Value 10000000000000000000000 exceeds maximum 1000000000000000000000"}},
       {R"({"multipleOf": 0.1})", "1", {}},
       {R"({"multipleOf": 0.1})", "0.3", {"Value 0.3 is not a multiple of 0.1"}},
       {R"({"multipleOf": 2})", "7", {"Value 7 is not a multiple of 2"}},
       {R"({"multipleOf": 2})", "-4", {}},
       {R"({"multipleOf": 1.5})", "4.5", {}},
       {R"({"multipleOf": 3})", "1e20", {}},
-      {R"({"multipleOf": 0.1})", "1e308", {"Value 1" + std::string(308, '0') + " is not a multiple of 0.1"}},
+      {R"({"multipleOf": 0.1})",
+       "1e308",
+       {"Value 1" + std::string(308, '0') + " is not a multiple of 0.1"}},
       {R"({"multipleOf": 0.7})", "4503599627370497", {}},
-      {R"({"minimum": 5, "maximum": 1, "multipleOf": 2})", "3",
-       {"Value 3 is less than minimum 5", "Value 3 exceeds maximum 1", "Value 3 is not a multiple of 2"}},
+      {R"({"minimum": 5, "maximum": 1, "multipleOf": 2})",
+       "3",
+       {"Value 3 is less than minimum 5", "Value 3 exceeds maximum 1",
+        "Value 3 is not a multiple of 2"}},
   });
 }
 
@@ -237,13 +252,15 @@ TEST(Validator, StringKeywords) {
       {R"({"pattern": "("})", R"("x")", {"Invalid regex pattern: '('"}},
       {R"({"pattern": "(a)\\1"})", R"("aa")", {"Invalid regex pattern: '(a)\\1'"}},
       {R"j({"pattern": "a(?=b)"})j", R"("ab")", {"Invalid regex pattern: 'a(?=b)'"}},
-      {R"({"items": {"pattern": "("}})", R"(["a", "b", "c"])",
+      {R"({"items": {"pattern": "("}})",
+       R"(["a", "b", "c"])",
        {"Invalid regex pattern: '('", "Invalid regex pattern: '('", "Invalid regex pattern: '('"}},
       {R"({"minLength": 5, "maxLength": 1, "pattern": "x", "format": "date", "enum": [1], "const": 1})",
        R"("it's")",
        {"String length 4 is less than minimum 5", "String length 4 exceeds maximum 1",
         "String 'it's' does not match pattern 'x'", "String 'it's' is not a valid date",
-        "Value is not one of the allowed enum values", "Value does not match the required constant"}},
+        "Value is not one of the allowed enum values",
+        "Value does not match the required constant"}},
   });
 }
 
@@ -278,11 +295,14 @@ TEST(Validator, ArrayKeywords) {
       {R"({"uniqueItems": true})", "[[1], [1, 1]]", {}},
       {R"({"uniqueItems": true})", "[[1, 1]]", {}},
       {R"({"uniqueItems": true})", "[null, null]", {"Array contains duplicate items"}},
-      {R"({"uniqueItems": true})", R"([{"a": 1, "b": 2}, {"b": 2, "a": 1}])", {"Array contains duplicate items"}},
+      {R"({"uniqueItems": true})",
+       R"([{"a": 1, "b": 2}, {"b": 2, "a": 1}])",
+       {"Array contains duplicate items"}},
       {R"({"uniqueItems": true})", R"(["a\"", "a\u0022"])", {"Array contains duplicate items"}},
       {R"({"items": {"type": "string"}})", R"(["x", 2])", {"Expected type string, got number"}},
       {R"({"items": {"type": "string"}})", "[]", {}},
-      {R"({"items": {"items": {"type": "null"}}})", "[[null], [1, null, 2]]",
+      {R"({"items": {"items": {"type": "null"}}})",
+       "[[null], [1, null, 2]]",
        {"Expected type null, got number", "Expected type null, got number"}},
   });
 }
@@ -293,18 +313,24 @@ TEST(Validator, ObjectKeywords) {
       {R"({"minProperties": 1})", R"({"a": 1})", {}},
       {R"({"maxProperties": 1})", R"({"a": 1, "b": 2})", {"Object has 2 properties, maximum is 1"}},
       {R"({"maxProperties": 1})", R"({"a": 1, "a": 2})", {}},
-      {R"({"required": ["a", 1, "a"]})", "{}",
+      {R"({"required": ["a", 1, "a"]})",
+       "{}",
        {"Missing required property 'a'", "Missing required property 'a'"}},
-      {R"({"required": ["b", "a", "c"]})", R"({"a": null})",
+      {R"({"required": ["b", "a", "c"]})",
+       R"({"a": null})",
        {"Missing required property 'b'", "Missing required property 'c'"}},
       {R"({"required": ["A"]})", R"({"a": 1})", {"Missing required property 'A'"}},
-      {R"({"properties": {"a": {"type": "string"}}})", R"({"a": 1, "b": 1})",
+      {R"({"properties": {"a": {"type": "string"}}})",
+       R"({"a": 1, "b": 1})",
        {"Expected type string, got number"}},
-      {R"({"additionalProperties": false})", R"({"b": 1, "a": 2})",
+      {R"({"additionalProperties": false})",
+       R"({"b": 1, "a": 2})",
        {"Additional property 'a' is not allowed", "Additional property 'b' is not allowed"}},
-      {R"({"properties": {"a": {}}, "additionalProperties": false})", R"({"b": 1, "a": 2})",
+      {R"({"properties": {"a": {}}, "additionalProperties": false})",
+       R"({"b": 1, "a": 2})",
        {"Additional property 'b' is not allowed"}},
-      {R"({"properties": ["a"], "additionalProperties": false})", R"({"b": 1, "a": 2})",
+      {R"({"properties": ["a"], "additionalProperties": false})",
+       R"({"b": 1, "a": 2})",
        {"Additional property 'a' is not allowed", "Additional property 'b' is not allowed"}},
       {R"({"properties": {"b": {}}, "additionalProperties": {"type": "string"}})",
        R"({"a": 1, "b": 2, "c": "x", "d": null})",
@@ -323,42 +349,68 @@ TEST(Validator, RecordsNameTheFailingValues) {
     std::vector<Record> want;
   };
   const std::vector<FullCase> cases = {
-      {R"({"minimum": 5})", "3", {{"", "/minimum", "minimum", "Value 3 is less than minimum 5", "3.0", "5"}}},
-      {R"({"minimum": 1.0})", "-7", {{"", "/minimum", "minimum", "Value -7 is less than minimum 1", "-7.0", "1.0"}}},
-      {R"({"maximum": 0})", "9007199254740993",
-       {{"", "/maximum", "maximum", "Value 9007199254740992 exceeds maximum 0", "9007199254740992.0", "0"}}},
-      {R"({"multipleOf": 2})", "3", {{"", "/multipleOf", "multipleOf", "Value 3 is not a multiple of 2", "3.0", "2"}}},
-      {R"({"type": ["string", 5]})", "1",
+      {R"({"minimum": 5})",
+       "3",
+       {{"", "/minimum", "minimum", "Value 3 is less than minimum 5", "3.0", "5"}}},
+      {R"({"minimum": 1.0})",
+       "-7",
+       {{"", "/minimum", "minimum", "Value -7 is less than minimum 1", "-7.0", "1.0"}}},
+      {R"({"maximum": 0})",
+       "9007199254740993",
+       {{"", "/maximum", "maximum", "Value 9007199254740992 exceeds maximum 0",
+         "9007199254740992.0", "0"}}},
+      {R"({"multipleOf": 2})",
+       "3",
+       {{"", "/multipleOf", "multipleOf", "Value 3 is not a multiple of 2", "3.0", "2"}}},
+      {R"({"type": ["string", 5]})",
+       "1",
        {{"", "/type", "type", "Expected type string, got number", "1", R"(["string", 5])"}}},
-      {R"({"minLength": 3})", R"("ab")",
+      {R"({"minLength": 3})",
+       R"("ab")",
        {{"", "/minLength", "minLength", "String length 2 is less than minimum 3", R"("ab")", "3"}}},
-      {R"({"pattern": "("})", R"("ab")",
+      {R"({"pattern": "("})",
+       R"("ab")",
        {{"", "/pattern", "pattern", "Invalid regex pattern: '('", R"("ab")", R"("(")"}}},
-      {R"({"format": "ipv4"})", R"("1.2.3")",
-       {{"", "/format", "format", "String '1.2.3' is not a valid ipv4", R"("1.2.3")", R"("ipv4")"}}},
-      {R"({"enum": [1, 2]})", "1.0",
+      {R"({"format": "ipv4"})",
+       R"("1.2.3")",
+       {{"", "/format", "format", "String '1.2.3' is not a valid ipv4", R"("1.2.3")",
+         R"("ipv4")"}}},
+      {R"({"enum": [1, 2]})",
+       "1.0",
        {{"", "/enum", "enum", "Value is not one of the allowed enum values", "1.0", "[1, 2]"}}},
-      {R"({"const": [1]})", "[1.0]",
+      {R"({"const": [1]})",
+       "[1.0]",
        {{"", "/const", "const", "Value does not match the required constant", "[1.0]", "[1]"}}},
-      {R"({"minItems": 3})", "[1, [2]]",
+      {R"({"minItems": 3})",
+       "[1, [2]]",
        {{"", "/minItems", "minItems", "Array length 2 is less than minimum 3", "[1, [2]]", "3"}}},
-      {R"({"uniqueItems": true})", R"([1, 2, 1, 2])",
+      {R"({"uniqueItems": true})",
+       R"([1, 2, 1, 2])",
        {{"/2", "/uniqueItems", "uniqueItems", "Array contains duplicate items", "1", "true"}}},
-      {R"({"maxProperties": 0})", R"({"a": 1})",
-       {{"", "/maxProperties", "maxProperties", "Object has 1 properties, maximum is 0", R"({"a": 1})", "0"}}},
-      {R"({"required": ["a", 1, "b"]})", R"({"c": 1})",
-       {{"", "/required", "required", "Missing required property 'a'", R"({"c": 1})", R"(["a", 1, "b"])"},
-        {"", "/required", "required", "Missing required property 'b'", R"({"c": 1})", R"(["a", 1, "b"])"}}},
+      {R"({"maxProperties": 0})",
+       R"({"a": 1})",
+       {{"", "/maxProperties", "maxProperties", "Object has 1 properties, maximum is 0",
+         R"({"a": 1})", "0"}}},
+      {R"({"required": ["a", 1, "b"]})",
+       R"({"c": 1})",
+       {{"", "/required", "required", "Missing required property 'a'", R"({"c": 1})",
+         R"(["a", 1, "b"])"},
+        {"", "/required", "required", "Missing required property 'b'", R"({"c": 1})",
+         R"(["a", 1, "b"])"}}},
       {R"({"properties": {"a": {"items": {"type": "string"}}}, "additionalProperties": false})",
        R"({"b": {"x": 1}, "a": [1]})",
-       {{"/a/0", "/properties/a/items/type", "type", "Expected type string, got number", "1", R"("string")"},
-        {"/b", "/additionalProperties", "additionalProperties", "Additional property 'b' is not allowed",
-         R"({"x": 1})", "false"}}},
-      {R"({"properties": {"a": {"items": {"type": "number"}}}})", R"({"a": [1, "x"]})",
-       {{"/a/1", "/properties/a/items/type", "type", "Expected type number, got string", R"("x")", R"("number")"}}},
-      {R"({"additionalProperties": {"items": {"const": 0}}})", R"({"k": [0, 1]})",
-       {{"/k/1", "/additionalProperties/items/const", "const", "Value does not match the required constant",
-         "1", "0"}}},
+       {{"/a/0", "/properties/a/items/type", "type", "Expected type string, got number", "1",
+         R"("string")"},
+        {"/b", "/additionalProperties", "additionalProperties",
+         "Additional property 'b' is not allowed", R"({"x": 1})", "false"}}},
+      {R"({"properties": {"a": {"items": {"type": "number"}}}})",
+       R"({"a": [1, "x"]})",
+       {{"/a/1", "/properties/a/items/type", "type", "Expected type number, got string", R"("x")",
+         R"("number")"}}},
+      {R"({"additionalProperties": {"items": {"const": 0}}})",
+       R"({"k": [0, 1]})",
+       {{"/k/1", "/additionalProperties/items/const", "const",
+         "Value does not match the required constant", "1", "0"}}},
   };
   for (const FullCase& c : cases) {
     SCOPED_TRACE(std::string(c.schema) + " on " + std::string(c.instance));
@@ -369,8 +421,9 @@ TEST(Validator, RecordsNameTheFailingValues) {
 // Keys go into both paths verbatim: no escaping of "/" or "~", and the empty key adds a lone "/".
 TEST(Validator, PathsHoldKeysVerbatim) {
   expect_records(
-      validate(R"({"properties": {"x/y": {"type": "null"}, "": {"type": "null"}, "~0": {"type": "null"}}})",
-               R"({"x/y": 1, "": 2, "~0": 3})"),
+      validate(
+          R"({"properties": {"x/y": {"type": "null"}, "": {"type": "null"}, "~0": {"type": "null"}}})",
+          R"({"x/y": 1, "": 2, "~0": 3})"),
       {{"/", "/properties//type", "type", "Expected type null, got number", "2", R"("null")"},
        {"/x/y", "/properties/x/y/type", "type", "Expected type null, got number", "1", R"("null")"},
        {"/~0", "/properties/~0/type", "type", "Expected type null, got number", "3", R"("null")"}});
@@ -378,13 +431,17 @@ TEST(Validator, PathsHoldKeysVerbatim) {
 
 TEST(Validator, OrdersRecordsDepthFirst) {
   run_cases({
-      {R"({"type": "string", "enum": ["a"]})", "5",
+      {R"({"type": "string", "enum": ["a"]})",
+       "5",
        {"Expected type string, got number", "Value is not one of the allowed enum values"}},
-      {R"({"type": "number", "minLength": 5})", R"("abc")",
+      {R"({"type": "number", "minLength": 5})",
+       R"("abc")",
        {"Expected type number, got string", "String length 3 is less than minimum 5"}},
-      {R"({"properties": {"a": {"type": "string"}}, "const": {"a": "x"}})", R"({"a": 1})",
+      {R"({"properties": {"a": {"type": "string"}}, "const": {"a": "x"}})",
+       R"({"a": 1})",
        {"Expected type string, got number", "Value does not match the required constant"}},
-      {R"({"minItems": 3, "uniqueItems": true, "items": {"type": "string"}, "enum": [[]]})", "[1, 1]",
+      {R"({"minItems": 3, "uniqueItems": true, "items": {"type": "string"}, "enum": [[]]})",
+       "[1, 1]",
        {"Array length 2 is less than minimum 3", "Array contains duplicate items",
         "Expected type string, got number", "Expected type string, got number",
         "Value is not one of the allowed enum values"}},
@@ -401,11 +458,11 @@ TEST(Validator, StopAtFirstErrorSkipsCallsThatStartLater) {
   EXPECT_EQ(validate(two_members, R"({"a": 1, "b": 2})").size(), 2u);
   // The call that found the first failure, and those above it, run to their end.
   EXPECT_THAT(messages(validate(R"({"type": "string", "enum": ["a"]})", "5", stop)),
-              ElementsAreArray(
-                  {"Expected type string, got number", "Value is not one of the allowed enum values"}));
+              ElementsAreArray({"Expected type string, got number",
+                                "Value is not one of the allowed enum values"}));
   EXPECT_THAT(messages(validate(R"({"items": {"type": "string"}, "const": []})", "[1, 2]", stop)),
-              ElementsAreArray(
-                  {"Expected type string, got number", "Value does not match the required constant"}));
+              ElementsAreArray({"Expected type string, got number",
+                                "Value does not match the required constant"}));
 }
 
 TEST(Validator, CustomFormatsOnlyForOtherNames) {
@@ -413,16 +470,16 @@ TEST(Validator, CustomFormatsOnlyForOtherNames) {
   options.custom_formats["even"] = [](std::string_view text) { return text.size() % 2 == 0; };
   options.custom_formats["date"] = [](std::string_view) { return true; };
   options.custom_formats["null"] = nullptr;
-  expect_records(validate(R"({"format": "even"})", R"("x")", options),
-                 {{"", "/format", "format", "String 'x' is not a valid even", R"("x")", R"("even")"}});
+  expect_records(
+      validate(R"({"format": "even"})", R"("x")", options),
+      {{"", "/format", "format", "String 'x' is not a valid even", R"("x")", R"("even")"}});
   EXPECT_TRUE(validate(R"({"format": "even"})", R"("xy")", options).empty());
   EXPECT_THAT(messages(validate(R"({"format": "date"})", R"("x")", options)),
               ElementsAreArray({"String 'x' is not a valid date"}));
   EXPECT_TRUE(validate(R"({"format": "null"})", R"("x")", options).empty());
   // Names are exact: these are not built in and have no entry.
-  for (std::string_view schema :
-       {R"({"format": "URI"})", R"({"format": "Date"})", R"({"format": "date-time "})",
-        R"({"format": "unknown"})"}) {
+  for (std::string_view schema : {R"({"format": "URI"})", R"({"format": "Date"})",
+                                  R"({"format": "date-time "})", R"({"format": "unknown"})"}) {
     EXPECT_TRUE(validate(schema, R"("abc")", options).empty()) << schema;
   }
 }

@@ -24,8 +24,7 @@ std::expected<schema::Validator, LintError> load_schema(const std::string& path)
   return std::move(*validator);
 }
 
-std::vector<LintError> validate_file(const std::string& path,
-                                     const schema::Validator& validator) {
+std::vector<LintError> validate_file(const std::string& path, const schema::Validator& validator) {
   std::vector<LintError> errors;
   auto text = platform::read_file(path);
   if (!text) {

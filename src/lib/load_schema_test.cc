@@ -1,12 +1,12 @@
 #include "src/lib/load_schema.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 namespace vardel {
 namespace {
@@ -86,19 +86,19 @@ TEST_F(LoadSchema, ReportsSchemaPathsThatCannotBeRead) {
 }
 
 TEST_F(LoadSchema, ValidatesFilesAgainstTheSchema) {
-  auto validator = load_schema(write(
-      "schema.json",
-      R"({"required": ["name"],
+  auto validator = load_schema(write("schema.json",
+                                     R"({"required": ["name"],
           "properties": {"name": {"type": "string"}, "port": {"type": "integer", "minimum": 1}},
           "additionalProperties": false})"));
   ASSERT_TRUE(validator) << validator.error().display();
 
-  EXPECT_TRUE(validate_file(write("good.json", R"({"name": "x", "port": 80})"), *validator).empty());
-  EXPECT_THAT(texts(validate_file(write("three.json", R"({"port": 0.5, "extra": 1})"), *validator)),
-              ElementsAreArray({"Missing required property 'name'",
-                                "Expected type integer, got number",
-                                "Value 0.5 is less than minimum 1",
-                                "Additional property 'extra' is not allowed"}));
+  EXPECT_TRUE(
+      validate_file(write("good.json", R"({"name": "x", "port": 80})"), *validator).empty());
+  EXPECT_THAT(
+      texts(validate_file(write("three.json", R"({"port": 0.5, "extra": 1})"), *validator)),
+      ElementsAreArray({"Missing required property 'name'", "Expected type integer, got number",
+                        "Value 0.5 is less than minimum 1",
+                        "Additional property 'extra' is not allowed"}));
 
   // A file that does not parse gives its one parse error, and its schema failures are not looked
   // for; a comment makes valid JSON5 but not JSON.
