@@ -1,6 +1,8 @@
 // The keyword checks: type, the number, string, array and object groups, enum and const.
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,8 +78,7 @@ double double_view(const Value& number) {
 }
 
 // The limit of a count or length keyword: only a number held as an unsigned integer counts.
-std::optional<std::uint64_t> unsigned_limit(const json::Object& schema, std::string_view keyword) {
-  const Value* limit = schema.find(keyword);
+std::optional<std::uint64_t> unsigned_limit(const Value* limit) {
   if (limit == nullptr || limit->kind() != Value::Kind::unsigned_integer) {
     return std::nullopt;
   }
@@ -112,25 +113,137 @@ std::string expected_types(const std::vector<std::string_view>& names) {
 
 }  // namespace
 
-void Validator::check_type(const Value& value, const json::Object& schema,
+namespace {
+
+// Whether `key`, already known to have the word's length, is that word; a fixed-size compare
+// the compiler turns into a few integer comparisons.
+template <std::size_t N>
+bool is_word(std::string_view key, const char (&word)[N]) {
+  return std::memcmp(key.data(), word, N - 1) == 0;
+}
+
+// The decimal text of an array index, without allocating.
+class IndexText {
+ public:
+  explicit IndexText(std::size_t index) {
+    end_ = std::to_chars(digits_, digits_ + sizeof digits_, index).ptr;
+  }
+  [[nodiscard]] std::string_view view() const {
+    return std::string_view(digits_, static_cast<std::size_t>(end_ - digits_));
+  }
+
+ private:
+  char digits_[24];
+  char* end_;
+};
+
+}  // namespace
+
+Keywords Keywords::of(const json::Object& schema) {
+  Keywords k;
+  for (const json::Member& member : schema) {
+    const std::string_view key = member.key;
+    const Value* value = &member.value;
+    // Dispatch on the length first: most schema members are keywords, and few share a length.
+    switch (key.size()) {
+      case 4:
+        if (is_word(key, "type")) {
+          k.type = value;
+        } else if (is_word(key, "enum")) {
+          k.enum_values = value;
+        }
+        break;
+      case 5:
+        if (is_word(key, "const")) {
+          k.const_value = value;
+        } else if (is_word(key, "items")) {
+          k.items = value;
+        }
+        break;
+      case 6:
+        if (is_word(key, "format")) {
+          k.format = value;
+        }
+        break;
+      case 7:
+        if (is_word(key, "minimum")) {
+          k.minimum = value;
+        } else if (is_word(key, "maximum")) {
+          k.maximum = value;
+        } else if (is_word(key, "pattern")) {
+          k.pattern = value;
+        }
+        break;
+      case 8:
+        if (is_word(key, "required")) {
+          k.required = value;
+        } else if (is_word(key, "minItems")) {
+          k.min_items = value;
+        } else if (is_word(key, "maxItems")) {
+          k.max_items = value;
+        }
+        break;
+      case 9:
+        if (is_word(key, "minLength")) {
+          k.min_length = value;
+        } else if (is_word(key, "maxLength")) {
+          k.max_length = value;
+        }
+        break;
+      case 10:
+        if (is_word(key, "multipleOf")) {
+          k.multiple_of = value;
+        } else if (is_word(key, "properties")) {
+          k.properties = value;
+        }
+        break;
+      case 11:
+        if (is_word(key, "uniqueItems")) {
+          k.unique_items = value;
+        }
+        break;
+      case 13:
+        if (is_word(key, "minProperties")) {
+          k.min_properties = value;
+        } else if (is_word(key, "maxProperties")) {
+          k.max_properties = value;
+        }
+        break;
+      case 20:
+        if (is_word(key, "additionalProperties")) {
+          k.additional_properties = value;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return k;
+}
+
+void Validator::check_type(const Value& value, const Keywords& schema,
                            const std::string& instance_path, const std::string& schema_path,
                            std::vector<ValidationError>& errors) const {
-  const Value* type = schema.find("type");
+  const Value* type = schema.type;
   if (type == nullptr) {
     return;
   }
   std::vector<std::string_view> names;
   if (type->is_string()) {
+    if (type_matches(type->as_string(), value)) {
+      return;
+    }
     names.push_back(type->as_string());
   } else if (type->is_array()) {
+    // The names are listed only for the message, so the common case of a match builds nothing.
+    for (const Value& element : type->as_array()) {
+      if (element.is_string() && type_matches(element.as_string(), value)) {
+        return;
+      }
+    }
     names = collect_type_names(type->as_array());
   } else {
     return;
-  }
-  for (std::string_view name : names) {
-    if (type_matches(name, value)) {
-      return;
-    }
   }
   std::string message = "Expected type " + expected_types(names) + ", got ";
   message += actual_type_name(value);
@@ -138,11 +251,11 @@ void Validator::check_type(const Value& value, const json::Object& schema,
       make_error(instance_path, schema_path, "type", std::move(message), value, *type));
 }
 
-void Validator::check_number(const Value& value, const json::Object& schema,
+void Validator::check_number(const Value& value, const Keywords& schema,
                              const std::string& instance_path, const std::string& schema_path,
                              std::vector<ValidationError>& errors) const {
   const double v = double_view(value);
-  if (const Value* minimum = schema.find("minimum"); minimum != nullptr && minimum->is_number()) {
+  if (const Value* minimum = schema.minimum; minimum != nullptr && minimum->is_number()) {
     const double m = double_view(*minimum);
     if (m > v) {
       errors.push_back(make_error(
@@ -151,7 +264,7 @@ void Validator::check_number(const Value& value, const json::Object& schema,
           Value(v), *minimum));
     }
   }
-  if (const Value* maximum = schema.find("maximum"); maximum != nullptr && maximum->is_number()) {
+  if (const Value* maximum = schema.maximum; maximum != nullptr && maximum->is_number()) {
     const double m = double_view(*maximum);
     if (v > m) {
       errors.push_back(
@@ -160,8 +273,7 @@ void Validator::check_number(const Value& value, const json::Object& schema,
                      Value(v), *maximum));
     }
   }
-  if (const Value* multiple = schema.find("multipleOf");
-      multiple != nullptr && multiple->is_number()) {
+  if (const Value* multiple = schema.multiple_of; multiple != nullptr && multiple->is_number()) {
     const double d = double_view(*multiple);
     if (d > 0) {
       // An infinite quotient leaves NaN here, which is not 0: such a value fails.
@@ -176,28 +288,28 @@ void Validator::check_number(const Value& value, const json::Object& schema,
   }
 }
 
-void Validator::check_string(const Value& value, const json::Object& schema,
+void Validator::check_string(const Value& value, const Keywords& schema,
                              const std::string& instance_path, const std::string& schema_path,
                              std::vector<ValidationError>& errors) const {
   const std::string& text = value.as_string();
-  const std::optional<std::uint64_t> min_length = unsigned_limit(schema, "minLength");
-  const std::optional<std::uint64_t> max_length = unsigned_limit(schema, "maxLength");
+  const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length);
+  const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length);
   if (min_length || max_length) {
     const std::uint64_t n = code_point_count(text);
     if (min_length && n < *min_length) {
       errors.push_back(make_error(instance_path, schema_path, "minLength",
                                   "String length " + std::to_string(n) + " is less than minimum " +
                                       std::to_string(*min_length),
-                                  value, *schema.find("minLength")));
+                                  value, *schema.min_length));
     }
     if (max_length && n > *max_length) {
       errors.push_back(make_error(
           instance_path, schema_path, "maxLength",
           "String length " + std::to_string(n) + " exceeds maximum " + std::to_string(*max_length),
-          value, *schema.find("maxLength")));
+          value, *schema.max_length));
     }
   }
-  const Value* pattern = schema.find("pattern");
+  const Value* pattern = schema.pattern;
   if (pattern == nullptr || !pattern->is_string()) {
     return;
   }
@@ -215,10 +327,10 @@ void Validator::check_string(const Value& value, const json::Object& schema,
   }
 }
 
-void Validator::check_enum(const Value& value, const json::Object& schema,
+void Validator::check_enum(const Value& value, const Keywords& schema,
                            const std::string& instance_path, const std::string& schema_path,
                            std::vector<ValidationError>& errors) const {
-  const Value* allowed = schema.find("enum");
+  const Value* allowed = schema.enum_values;
   if (allowed == nullptr || !allowed->is_array()) {
     return;
   }
@@ -231,10 +343,10 @@ void Validator::check_enum(const Value& value, const json::Object& schema,
                               "Value is not one of the allowed enum values", value, *allowed));
 }
 
-void Validator::check_const(const Value& value, const json::Object& schema,
+void Validator::check_const(const Value& value, const Keywords& schema,
                             const std::string& instance_path, const std::string& schema_path,
                             std::vector<ValidationError>& errors) const {
-  const Value* constant = schema.find("const");
+  const Value* constant = schema.const_value;
   if (constant == nullptr || *constant == value) {
     return;
   }
@@ -242,33 +354,32 @@ void Validator::check_const(const Value& value, const json::Object& schema,
                               "Value does not match the required constant", value, *constant));
 }
 
-void Validator::check_array(const Value& value, const json::Object& schema,
-                            std::string& instance_path, std::string& schema_path,
-                            std::vector<ValidationError>& errors) const {
+void Validator::check_array(const Value& value, const Keywords& schema, std::string& instance_path,
+                            std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Array& items = value.as_array();
   const std::uint64_t length = items.size();
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "minItems");
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_items);
       limit && length < *limit) {
     errors.push_back(make_error(instance_path, schema_path, "minItems",
                                 "Array length " + std::to_string(length) +
                                     " is less than minimum " + std::to_string(*limit),
-                                value, *schema.find("minItems")));
+                                value, *schema.min_items));
   }
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxItems");
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_items);
       limit && length > *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "maxItems",
         "Array length " + std::to_string(length) + " exceeds maximum " + std::to_string(*limit),
-        value, *schema.find("maxItems")));
+        value, *schema.max_items));
   }
-  if (const Value* unique = schema.find("uniqueItems");
+  if (const Value* unique = schema.unique_items;
       unique != nullptr && unique->is_bool() && unique->as_bool()) {
     // Items repeat each other exactly when their compact texts are the same bytes: this keeps
     // 1 apart from 1.0 and 0.0 apart from -0.0.
     std::unordered_set<std::string> seen;
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (!seen.insert(json::write_compact(items[i])).second) {
-        const std::size_t size = push_step(instance_path, std::to_string(i));
+        const std::size_t size = push_step(instance_path, IndexText(i).view());
         errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
                                     "Array contains duplicate items", items[i], Value(true)));
         instance_path.resize(size);
@@ -277,40 +388,38 @@ void Validator::check_array(const Value& value, const json::Object& schema,
     }
   }
   // A schema that is not an object would accept every item, so there is nothing to visit.
-  const Value* item_schema = schema.find("items");
+  const Value* item_schema = schema.items;
   if (item_schema == nullptr || !item_schema->is_object()) {
     return;
   }
   const std::size_t schema_size = push_step(schema_path, "items");
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const std::size_t size = push_step(instance_path, std::to_string(i));
+    const std::size_t size = push_step(instance_path, IndexText(i).view());
     validate_value(items[i], *item_schema, instance_path, schema_path, errors);
     instance_path.resize(size);
   }
   schema_path.resize(schema_size);
 }
 
-void Validator::check_object(const Value& value, const json::Object& schema,
-                             std::string& instance_path, std::string& schema_path,
-                             std::vector<ValidationError>& errors) const {
+void Validator::check_object(const Value& value, const Keywords& schema, std::string& instance_path,
+                             std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Object& members = value.as_object();
   const std::uint64_t count = members.size();
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "minProperties");
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties);
       limit && count < *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "minProperties",
         "Object has " + std::to_string(count) + " properties, minimum is " + std::to_string(*limit),
-        value, *schema.find("minProperties")));
+        value, *schema.min_properties));
   }
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema, "maxProperties");
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_properties);
       limit && count > *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "maxProperties",
         "Object has " + std::to_string(count) + " properties, maximum is " + std::to_string(*limit),
-        value, *schema.find("maxProperties")));
+        value, *schema.max_properties));
   }
-  if (const Value* required = schema.find("required");
-      required != nullptr && required->is_array()) {
+  if (const Value* required = schema.required; required != nullptr && required->is_array()) {
     for (const Value& name : required->as_array()) {
       if (name.is_string() && !members.contains(name.as_string())) {
         errors.push_back(make_error(instance_path, schema_path, "required",
@@ -319,7 +428,7 @@ void Validator::check_object(const Value& value, const json::Object& schema,
       }
     }
   }
-  const Value* properties = schema.find("properties");
+  const Value* properties = schema.properties;
   if (properties != nullptr && properties->is_object()) {
     const json::Object& named = properties->as_object();
     // Both objects are in key order, so one merged walk pairs every member with its schema.
@@ -343,7 +452,7 @@ void Validator::check_object(const Value& value, const json::Object& schema,
       instance_path.resize(size);
     }
   }
-  if (const Value* additional = schema.find("additionalProperties")) {
+  if (const Value* additional = schema.additional_properties) {
     check_additional_properties(members, properties, *additional, instance_path, schema_path,
                                 errors);
   }
@@ -358,11 +467,22 @@ void Validator::check_additional_properties(const json::Object& members, const V
     return;
   }
   // Only an object of schemas names members; any other `properties` leaves every member extra.
+  // Both objects are in key order, so one merged walk finds the members it does not name.
   const json::Object* named =
       properties != nullptr && properties->is_object() ? &properties->as_object() : nullptr;
+  json::Object::const_iterator next, end;
+  if (named != nullptr) {
+    next = named->begin();
+    end = named->end();
+  }
   for (const json::Member& member : members) {
-    if (named != nullptr && named->contains(member.key)) {
-      continue;
+    if (named != nullptr) {
+      while (next != end && next->key < member.key) {
+        ++next;
+      }
+      if (next != end && next->key == member.key) {
+        continue;
+      }
     }
     const std::size_t size = push_step(instance_path, member.key);
     if (forbidden) {

@@ -44,7 +44,7 @@ void Validator::validate_value(const json::Value& value, const json::Value& sche
   if (!schema.is_object()) {
     return;
   }
-  const json::Object& keywords = schema.as_object();
+  const Keywords keywords = Keywords::of(schema.as_object());
   check_type(value, keywords, instance_path, schema_path, errors);
   switch (value.kind()) {
     case json::Value::Kind::unsigned_integer:
@@ -54,8 +54,8 @@ void Validator::validate_value(const json::Value& value, const json::Value& sche
       break;
     case json::Value::Kind::string:
       check_string(value, keywords, instance_path, schema_path, errors);
-      if (const json::Value* format = keywords.find("format")) {
-        check_format(value, *format, instance_path, schema_path, errors);
+      if (keywords.format != nullptr) {
+        check_format(value, *keywords.format, instance_path, schema_path, errors);
       }
       break;
     case json::Value::Kind::array:

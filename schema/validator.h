@@ -14,6 +14,8 @@
 
 namespace vardel::schema {
 
+struct Keywords;
+
 // A format check of the caller's: true when the text is valid for the format. Holds no state.
 using FormatCheck = bool (*)(std::string_view text);
 
@@ -64,29 +66,28 @@ class Validator {
                       std::string& instance_path, std::string& schema_path,
                       std::vector<ValidationError>& errors) const;
 
-  void check_type(const json::Value& value, const json::Object& schema,
+  void check_type(const json::Value& value, const Keywords& schema,
                   const std::string& instance_path, const std::string& schema_path,
                   std::vector<ValidationError>& errors) const;
-  void check_number(const json::Value& value, const json::Object& schema,
+  void check_number(const json::Value& value, const Keywords& schema,
                     const std::string& instance_path, const std::string& schema_path,
                     std::vector<ValidationError>& errors) const;
-  void check_string(const json::Value& value, const json::Object& schema,
+  void check_string(const json::Value& value, const Keywords& schema,
                     const std::string& instance_path, const std::string& schema_path,
                     std::vector<ValidationError>& errors) const;
   void check_format(const json::Value& value, const json::Value& format,
                     const std::string& instance_path, const std::string& schema_path,
                     std::vector<ValidationError>& errors) const;
-  void check_enum(const json::Value& value, const json::Object& schema,
+  void check_enum(const json::Value& value, const Keywords& schema,
                   const std::string& instance_path, const std::string& schema_path,
                   std::vector<ValidationError>& errors) const;
-  void check_const(const json::Value& value, const json::Object& schema,
+  void check_const(const json::Value& value, const Keywords& schema,
                    const std::string& instance_path, const std::string& schema_path,
                    std::vector<ValidationError>& errors) const;
-  void check_array(const json::Value& value, const json::Object& schema, std::string& instance_path,
+  void check_array(const json::Value& value, const Keywords& schema, std::string& instance_path,
                    std::string& schema_path, std::vector<ValidationError>& errors) const;
-  void check_object(const json::Value& value, const json::Object& schema,
-                    std::string& instance_path, std::string& schema_path,
-                    std::vector<ValidationError>& errors) const;
+  void check_object(const json::Value& value, const Keywords& schema, std::string& instance_path,
+                    std::string& schema_path, std::vector<ValidationError>& errors) const;
   // `properties` is nullptr when the schema has no such member.
   void check_additional_properties(const json::Object& members, const json::Value* properties,
                                    const json::Value& additional, std::string& instance_path,
