@@ -11,6 +11,7 @@ namespace vardel::schema {
 [[nodiscard]] bool is_valid_date(std::string_view text);
 // A date, "T", hh:mm:ss, optionally "." and three digits, optionally "Z".
 [[nodiscard]] bool is_valid_date_time(std::string_view text);
+// Letters, digits and "._%+-", "@", letters, digits, "." and "-", then "." and two letters or more.
 [[nodiscard]] bool is_valid_email(std::string_view text);
 // Four "."-separated decimal parts of at most 255, leading zeros and one leading "+" allowed.
 [[nodiscard]] bool is_valid_ipv4(std::string_view text);

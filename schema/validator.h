@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "json/value.h"
@@ -53,7 +54,9 @@ class Validator {
   // Returns every failure of the document, in check order; empty when it is valid.
   [[nodiscard]] std::vector<ValidationError> validate(const json::Value& instance) const;
 
+  // The schema object as it was given.
   [[nodiscard]] const json::Value& schema() const { return schema_; }
+  // The options as they were given.
   [[nodiscard]] const ValidatorOptions& options() const { return options_; }
 
  private:
