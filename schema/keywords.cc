@@ -1,4 +1,5 @@
 // The keyword checks: type, the number, string, array and object groups, enum and const.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -137,6 +138,38 @@ class IndexText {
   char* end_;
 };
 
+// Byte-wise three-way comparison of two keys, the order objects keep their members in. Keys
+// mostly differ in their first byte, which is compared here before the library call.
+int compare_keys(std::string_view a, std::string_view b) {
+  if (!a.empty() && !b.empty() && a.front() != b.front()) {
+    return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front()) ? -1 : 1;
+  }
+  return a.compare(b);
+}
+
+// Moves `next` past the members ordered before `key` and returns the member with that key, or
+// nullptr. Called with increasing keys, it walks two objects side by side in one pass.
+const json::Member* advance_to(json::Object::const_iterator& next, json::Object::const_iterator end,
+                               std::string_view key) {
+  for (; next != end; ++next) {
+    const int order = compare_keys(next->key, key);
+    if (order == 0) {
+      return &*next;
+    }
+    if (order > 0) {
+      return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+bool has_member(const json::Object& members, std::string_view key) {
+  auto it = std::lower_bound(
+      members.begin(), members.end(), key,
+      [](const json::Member& m, std::string_view k) { return compare_keys(m.key, k) < 0; });
+  return it != members.end() && compare_keys(it->key, key) == 0;
+}
+
 }  // namespace
 
 Keywords Keywords::of(const json::Object& schema) {
@@ -148,70 +181,70 @@ Keywords Keywords::of(const json::Object& schema) {
     switch (key.size()) {
       case 4:
         if (is_word(key, "type")) {
-          k.type = value;
+          k.set(Slot::type, value);
         } else if (is_word(key, "enum")) {
-          k.enum_values = value;
+          k.set(Slot::enum_values, value);
         }
         break;
       case 5:
         if (is_word(key, "const")) {
-          k.const_value = value;
+          k.set(Slot::const_value, value);
         } else if (is_word(key, "items")) {
-          k.items = value;
+          k.set(Slot::items, value);
         }
         break;
       case 6:
         if (is_word(key, "format")) {
-          k.format = value;
+          k.set(Slot::format, value);
         }
         break;
       case 7:
         if (is_word(key, "minimum")) {
-          k.minimum = value;
+          k.set(Slot::minimum, value);
         } else if (is_word(key, "maximum")) {
-          k.maximum = value;
+          k.set(Slot::maximum, value);
         } else if (is_word(key, "pattern")) {
-          k.pattern = value;
+          k.set(Slot::pattern, value);
         }
         break;
       case 8:
         if (is_word(key, "required")) {
-          k.required = value;
+          k.set(Slot::required, value);
         } else if (is_word(key, "minItems")) {
-          k.min_items = value;
+          k.set(Slot::min_items, value);
         } else if (is_word(key, "maxItems")) {
-          k.max_items = value;
+          k.set(Slot::max_items, value);
         }
         break;
       case 9:
         if (is_word(key, "minLength")) {
-          k.min_length = value;
+          k.set(Slot::min_length, value);
         } else if (is_word(key, "maxLength")) {
-          k.max_length = value;
+          k.set(Slot::max_length, value);
         }
         break;
       case 10:
         if (is_word(key, "multipleOf")) {
-          k.multiple_of = value;
+          k.set(Slot::multiple_of, value);
         } else if (is_word(key, "properties")) {
-          k.properties = value;
+          k.set(Slot::properties, value);
         }
         break;
       case 11:
         if (is_word(key, "uniqueItems")) {
-          k.unique_items = value;
+          k.set(Slot::unique_items, value);
         }
         break;
       case 13:
         if (is_word(key, "minProperties")) {
-          k.min_properties = value;
+          k.set(Slot::min_properties, value);
         } else if (is_word(key, "maxProperties")) {
-          k.max_properties = value;
+          k.set(Slot::max_properties, value);
         }
         break;
       case 20:
         if (is_word(key, "additionalProperties")) {
-          k.additional_properties = value;
+          k.set(Slot::additional_properties, value);
         }
         break;
       default:
@@ -224,7 +257,7 @@ Keywords Keywords::of(const json::Object& schema) {
 void Validator::check_type(const Value& value, const Keywords& schema,
                            const std::string& instance_path, const std::string& schema_path,
                            std::vector<ValidationError>& errors) const {
-  const Value* type = schema.type;
+  const Value* type = schema.type();
   if (type == nullptr) {
     return;
   }
@@ -255,7 +288,7 @@ void Validator::check_number(const Value& value, const Keywords& schema,
                              const std::string& instance_path, const std::string& schema_path,
                              std::vector<ValidationError>& errors) const {
   const double v = double_view(value);
-  if (const Value* minimum = schema.minimum; minimum != nullptr && minimum->is_number()) {
+  if (const Value* minimum = schema.minimum(); minimum != nullptr && minimum->is_number()) {
     const double m = double_view(*minimum);
     if (m > v) {
       errors.push_back(make_error(
@@ -264,7 +297,7 @@ void Validator::check_number(const Value& value, const Keywords& schema,
           Value(v), *minimum));
     }
   }
-  if (const Value* maximum = schema.maximum; maximum != nullptr && maximum->is_number()) {
+  if (const Value* maximum = schema.maximum(); maximum != nullptr && maximum->is_number()) {
     const double m = double_view(*maximum);
     if (v > m) {
       errors.push_back(
@@ -273,7 +306,7 @@ void Validator::check_number(const Value& value, const Keywords& schema,
                      Value(v), *maximum));
     }
   }
-  if (const Value* multiple = schema.multiple_of; multiple != nullptr && multiple->is_number()) {
+  if (const Value* multiple = schema.multiple_of(); multiple != nullptr && multiple->is_number()) {
     const double d = double_view(*multiple);
     if (d > 0) {
       // An infinite quotient leaves NaN here, which is not 0: such a value fails.
@@ -292,24 +325,24 @@ void Validator::check_string(const Value& value, const Keywords& schema,
                              const std::string& instance_path, const std::string& schema_path,
                              std::vector<ValidationError>& errors) const {
   const std::string& text = value.as_string();
-  const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length);
-  const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length);
+  const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length());
+  const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length());
   if (min_length || max_length) {
     const std::uint64_t n = code_point_count(text);
     if (min_length && n < *min_length) {
       errors.push_back(make_error(instance_path, schema_path, "minLength",
                                   "String length " + std::to_string(n) + " is less than minimum " +
                                       std::to_string(*min_length),
-                                  value, *schema.min_length));
+                                  value, *schema.min_length()));
     }
     if (max_length && n > *max_length) {
       errors.push_back(make_error(
           instance_path, schema_path, "maxLength",
           "String length " + std::to_string(n) + " exceeds maximum " + std::to_string(*max_length),
-          value, *schema.max_length));
+          value, *schema.max_length()));
     }
   }
-  const Value* pattern = schema.pattern;
+  const Value* pattern = schema.pattern();
   if (pattern == nullptr || !pattern->is_string()) {
     return;
   }
@@ -330,7 +363,7 @@ void Validator::check_string(const Value& value, const Keywords& schema,
 void Validator::check_enum(const Value& value, const Keywords& schema,
                            const std::string& instance_path, const std::string& schema_path,
                            std::vector<ValidationError>& errors) const {
-  const Value* allowed = schema.enum_values;
+  const Value* allowed = schema.enum_values();
   if (allowed == nullptr || !allowed->is_array()) {
     return;
   }
@@ -346,7 +379,7 @@ void Validator::check_enum(const Value& value, const Keywords& schema,
 void Validator::check_const(const Value& value, const Keywords& schema,
                             const std::string& instance_path, const std::string& schema_path,
                             std::vector<ValidationError>& errors) const {
-  const Value* constant = schema.const_value;
+  const Value* constant = schema.const_value();
   if (constant == nullptr || *constant == value) {
     return;
   }
@@ -358,21 +391,21 @@ void Validator::check_array(const Value& value, const Keywords& schema, std::str
                             std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Array& items = value.as_array();
   const std::uint64_t length = items.size();
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_items);
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_items());
       limit && length < *limit) {
     errors.push_back(make_error(instance_path, schema_path, "minItems",
                                 "Array length " + std::to_string(length) +
                                     " is less than minimum " + std::to_string(*limit),
-                                value, *schema.min_items));
+                                value, *schema.min_items()));
   }
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_items);
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_items());
       limit && length > *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "maxItems",
         "Array length " + std::to_string(length) + " exceeds maximum " + std::to_string(*limit),
-        value, *schema.max_items));
+        value, *schema.max_items()));
   }
-  if (const Value* unique = schema.unique_items;
+  if (const Value* unique = schema.unique_items();
       unique != nullptr && unique->is_bool() && unique->as_bool()) {
     // Items repeat each other exactly when their compact texts are the same bytes: this keeps
     // 1 apart from 1.0 and 0.0 apart from -0.0.
@@ -388,7 +421,7 @@ void Validator::check_array(const Value& value, const Keywords& schema, std::str
     }
   }
   // A schema that is not an object would accept every item, so there is nothing to visit.
-  const Value* item_schema = schema.items;
+  const Value* item_schema = schema.items();
   if (item_schema == nullptr || !item_schema->is_object()) {
     return;
   }
@@ -405,54 +438,49 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
                              std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Object& members = value.as_object();
   const std::uint64_t count = members.size();
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties);
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties());
       limit && count < *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "minProperties",
         "Object has " + std::to_string(count) + " properties, minimum is " + std::to_string(*limit),
-        value, *schema.min_properties));
+        value, *schema.min_properties()));
   }
-  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_properties);
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_properties());
       limit && count > *limit) {
     errors.push_back(make_error(
         instance_path, schema_path, "maxProperties",
         "Object has " + std::to_string(count) + " properties, maximum is " + std::to_string(*limit),
-        value, *schema.max_properties));
+        value, *schema.max_properties()));
   }
-  if (const Value* required = schema.required; required != nullptr && required->is_array()) {
+  if (const Value* required = schema.required(); required != nullptr && required->is_array()) {
     for (const Value& name : required->as_array()) {
-      if (name.is_string() && !members.contains(name.as_string())) {
+      if (name.is_string() && !has_member(members, name.as_string())) {
         errors.push_back(make_error(instance_path, schema_path, "required",
                                     "Missing required property '" + name.as_string() + "'", value,
                                     *required));
       }
     }
   }
-  const Value* properties = schema.properties;
+  const Value* properties = schema.properties();
   if (properties != nullptr && properties->is_object()) {
     const json::Object& named = properties->as_object();
     // Both objects are in key order, so one merged walk pairs every member with its schema.
     auto next = named.begin();
     for (const json::Member& member : members) {
-      while (next != named.end() && next->key < member.key) {
-        ++next;
-      }
-      if (next == named.end()) {
-        break;
-      }
-      if (next->key != member.key) {
+      const json::Member* member_schema = advance_to(next, named.end(), member.key);
+      if (member_schema == nullptr) {
         continue;
       }
       const std::size_t size = push_step(instance_path, member.key);
       const std::size_t schema_size = push_step(schema_path, "properties");
       schema_path += '/';
       schema_path += member.key;
-      validate_value(member.value, next->value, instance_path, schema_path, errors);
+      validate_value(member.value, member_schema->value, instance_path, schema_path, errors);
       schema_path.resize(schema_size);
       instance_path.resize(size);
     }
   }
-  if (const Value* additional = schema.additional_properties) {
+  if (const Value* additional = schema.additional_properties()) {
     check_additional_properties(members, properties, *additional, instance_path, schema_path,
                                 errors);
   }
@@ -476,13 +504,8 @@ void Validator::check_additional_properties(const json::Object& members, const V
     end = named->end();
   }
   for (const json::Member& member : members) {
-    if (named != nullptr) {
-      while (next != end && next->key < member.key) {
-        ++next;
-      }
-      if (next != end && next->key == member.key) {
-        continue;
-      }
+    if (named != nullptr && advance_to(next, end, member.key) != nullptr) {
+      continue;
     }
     const std::size_t size = push_step(instance_path, member.key);
     if (forbidden) {

@@ -54,8 +54,8 @@ void Validator::validate_value(const json::Value& value, const json::Value& sche
       break;
     case json::Value::Kind::string:
       check_string(value, keywords, instance_path, schema_path, errors);
-      if (keywords.format != nullptr) {
-        check_format(value, *keywords.format, instance_path, schema_path, errors);
+      if (keywords.format() != nullptr) {
+        check_format(value, *keywords.format(), instance_path, schema_path, errors);
       }
       break;
     case json::Value::Kind::array:

@@ -15,7 +15,7 @@
 
 namespace vardel::schema {
 
-struct Keywords;
+class Keywords;
 
 // A format check of the caller's: true when the text is valid for the format. Holds no state.
 using FormatCheck = bool (*)(std::string_view text);
