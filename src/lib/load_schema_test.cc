@@ -1,6 +1,7 @@
 #include "src/lib/load_schema.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ class LoadSchema : public ::testing::Test {
     std::string templ = ::testing::TempDir() + "vardel_schema_XXXXXX";
     ASSERT_NE(mkdtemp(templ.data()), nullptr);
     dir_ = templ + "/";
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
 
   std::string write(const std::string& name, std::string_view content) {
@@ -67,6 +73,7 @@ TEST_F(LoadSchema, ReportsSchemasThatCannotBeUsed) {
   auto broken = load_schema(write("broken.json", "{\"type\": }"));
   ASSERT_FALSE(broken);
   EXPECT_TRUE(holds<LintError::Json>(broken.error()));
+  EXPECT_EQ(broken.error().display(), "expected value at line 1 column 10");
   auto not_object = load_schema(write("null2.json", "null"));
   ASSERT_FALSE(not_object);
   EXPECT_TRUE(holds<LintError::Schema>(not_object.error()));
@@ -106,6 +113,7 @@ TEST_F(LoadSchema, ValidatesFilesAgainstTheSchema) {
       validate_file(write("broken.json", "// note\n{\"port\": 0}"), *validator);
   ASSERT_EQ(broken.size(), 1u);
   EXPECT_TRUE(holds<LintError::Json>(broken[0]));
+  EXPECT_EQ(broken[0].display(), "expected value at line 1 column 1");
 
   const std::string missing = dir_ + "missing.json";
   EXPECT_THAT(texts(validate_file(missing, *validator)),
