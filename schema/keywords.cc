@@ -126,16 +126,14 @@ bool is_word(std::string_view key, const char (&word)[N]) {
 // The decimal text of an array index, without allocating.
 class IndexText {
  public:
-  explicit IndexText(std::size_t index) {
-    end_ = std::to_chars(digits_, digits_ + sizeof digits_, index).ptr;
-  }
-  [[nodiscard]] std::string_view view() const {
-    return std::string_view(digits_, static_cast<std::size_t>(end_ - digits_));
-  }
+  explicit IndexText(std::size_t index)
+      : size_(static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, index).ptr -
+                                       digits_)) {}
+  [[nodiscard]] std::string_view view() const { return std::string_view(digits_, size_); }
 
  private:
   char digits_[24];
-  char* end_;
+  std::size_t size_;
 };
 
 // Byte-wise three-way comparison of two keys, the order objects keep their members in. Keys
