@@ -24,8 +24,11 @@ struct OsError {
 };
 
 inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 inline constexpr std::uint32_t REPARSE_TAG_NAME_SURROGATE = 0x20000000;
+// The tag of a symbolic link; it has the name-surrogate bit.
+inline constexpr std::uint32_t IO_REPARSE_TAG_SYMLINK = 0xA000000C;
 
 // File attributes and, for a reparse point, its tag.
 struct Metadata {

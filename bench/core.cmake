@@ -1,0 +1,5 @@
+# Benchmarks of the platform layer's file reading and UTF-8 check.
+add_executable(vardel_platform_bench ${CMAKE_CURRENT_LIST_DIR}/platform_bench.cc)
+target_link_libraries(vardel_platform_bench PRIVATE vardel_platform benchmark::benchmark
+                      benchmark::benchmark_main)
+vardel_warnings(vardel_platform_bench)

@@ -1,0 +1,403 @@
+// The platform layer on POSIX systems: Windows semantics over stat, readdir, read and write.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace vardel::platform {
+namespace {
+
+constexpr std::string_view WHITE_SPACE = " \t\n\v\f\r";
+constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+// Standard output is collected up to this size and then written in one call.
+constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
+// The smallest buffer when a file turns out larger than its size said (files of /proc say 0).
+constexpr std::size_t MIN_GROWTH = 4096;
+
+std::string_view trim_trailing_space(std::string_view text) {
+  const std::size_t end = text.find_last_not_of(WHITE_SPACE);
+  return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
+}
+
+OsError os_error(int code) {
+  return OsError{code, std::string(trim_trailing_space(std::strerror(code)))};
+}
+
+// The path as the system wants it: "/" for every "\". A NUL byte would silently cut the path
+// short in a system call, so such a path is refused.
+std::expected<std::string, OsError> system_path(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) {
+    return std::unexpected(os_error(EINVAL));
+  }
+  std::string result(path);
+  std::ranges::replace(result, '\\', '/');
+  return result;
+}
+
+// One step through UTF-8 text: the length of the well-formed sequence at the start, or, when
+// it is ill-formed, the length of its maximal subpart (at least 1), which becomes one U+FFFD.
+struct Utf8Step {
+  std::size_t length;
+  bool valid;
+};
+
+Utf8Step utf8_step(const unsigned char* p, std::size_t left) {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) {
+    return {1, true};
+  }
+  std::size_t trail = 0;
+  unsigned char low = 0x80;  // the range of the second byte; later ones are always 80..BF
+  unsigned char high = 0xBF;
+  if (lead < 0xC2) {
+    return {1, false};
+  } else if (lead < 0xE0) {
+    trail = 1;
+  } else if (lead < 0xF0) {
+    trail = 2;
+    if (lead == 0xE0) {
+      low = 0xA0;  // no overlong forms
+    } else if (lead == 0xED) {
+      high = 0x9F;  // no surrogates
+    }
+  } else if (lead < 0xF5) {
+    trail = 3;
+    if (lead == 0xF0) {
+      low = 0x90;  // no overlong forms
+    } else if (lead == 0xF4) {
+      high = 0x8F;  // nothing above U+10FFFF
+    }
+  } else {
+    return {1, false};
+  }
+  for (std::size_t k = 1; k <= trail; ++k) {
+    if (k >= left) {
+      return {k, false};
+    }
+    const unsigned char c = p[k];
+    const bool in_range = k == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
+    if (!in_range) {
+      return {k, false};
+    }
+  }
+  return {trail + 1, true};
+}
+
+// A file descriptor that is closed when it goes.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  [[nodiscard]] int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+struct DirectoryCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
+
+// Reads to the end of the file into `text`, which starts with room for `capacity` bytes and
+// grows when the file is longer than expected.
+std::expected<void, OsError> read_to_end(int fd, std::size_t capacity, std::string& text) {
+  std::size_t used = 0;
+  int error = 0;
+  bool at_end = false;
+  for (;;) {
+    // Not zero-filled first: every byte kept is one that read() wrote.
+    text.resize_and_overwrite(capacity, [&](char* data, std::size_t size) {
+      while (used < size) {
+        const ssize_t got = ::read(fd, data + used, size - used);
+        if (got < 0) {
+          if (errno == EINTR) {
+            continue;
+          }
+          error = errno;
+          break;
+        }
+        if (got == 0) {
+          at_end = true;
+          break;
+        }
+        used += static_cast<std::size_t>(got);
+      }
+      return used;
+    });
+    if (error != 0) {
+      return std::unexpected(os_error(error));
+    }
+    if (at_end) {
+      return {};
+    }
+    if (capacity > text.max_size() / 2) {
+      return std::unexpected(os_error(EFBIG));
+    }
+    capacity = std::max(capacity * 2, MIN_GROWTH);
+  }
+}
+
+// Writes all of the text or ends the process: a reader that went away (a closed pipe) makes
+// any further output pointless, and the run must not report success.
+void write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        // A stream inherited in non-blocking mode: wait until it takes more.
+        pollfd wanted{fd, POLLOUT, 0};
+        ::poll(&wanted, 1, -1);
+        continue;
+      }
+      ::_exit(1);
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+// Both standard streams. SIGPIPE is ignored from the first use on, so that writing to a closed
+// pipe fails with EPIPE and ends the run in order instead of killing it.
+class Console {
+ public:
+  Console() { ::signal(SIGPIPE, SIG_IGN); }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+  // Covers a return from main without exit_process.
+  ~Console() { flush(); }
+
+  void out(std::string_view text) {
+    if (buffer_.size() + text.size() > STDOUT_BUFFER_SIZE) {
+      flush();
+    }
+    if (text.size() >= STDOUT_BUFFER_SIZE) {
+      write_all(STDOUT_FILENO, text);
+    } else {
+      buffer_.append(text);
+    }
+  }
+
+  void err(std::string_view text) {
+    flush();  // keeps the order of the two streams as they were written
+    write_all(STDERR_FILENO, text);
+  }
+
+  void flush() {
+    if (!buffer_.empty()) {
+      write_all(STDOUT_FILENO, buffer_);
+      buffer_.clear();
+    }
+  }
+
+ private:
+  std::string buffer_;
+};
+
+Console& console() {
+  static Console instance;
+  return instance;
+}
+
+Metadata from_stat(const struct stat& info) {
+  return Metadata{S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, 0};
+}
+
+}  // namespace
+
+std::string OsError::display() const {
+  return std::string(trim_trailing_space(message)) + " (os error " + std::to_string(code) + ")";
+}
+
+std::optional<std::vector<std::string>> arguments(int argc, char** argv) {
+  std::vector<std::string> result;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (!is_valid_utf8(argument)) {
+      return std::nullopt;
+    }
+    result.emplace_back(argument);
+  }
+  return result;
+}
+
+std::expected<Metadata, OsError> metadata(std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  struct stat info {};
+  if (::stat(native->c_str(), &info) != 0) {
+    return std::unexpected(os_error(errno));
+  }
+  return from_stat(info);
+}
+
+std::expected<Metadata, OsError> link_metadata(std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  struct stat info {};
+  if (::lstat(native->c_str(), &info) != 0) {
+    return std::unexpected(os_error(errno));
+  }
+  if (!S_ISLNK(info.st_mode)) {
+    return from_stat(info);
+  }
+  // A Windows link to a directory carries the directory attribute as well.
+  std::uint32_t attributes = FILE_ATTRIBUTE_REPARSE_POINT;
+  struct stat target {};
+  if (::stat(native->c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  }
+  return Metadata{attributes, IO_REPARSE_TAG_SYMLINK};
+}
+
+std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  const DirectoryHandle dir(::opendir(native->c_str()));
+  if (!dir) {
+    return std::unexpected(os_error(errno));
+  }
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) {
+        return std::unexpected(os_error(errno));
+      }
+      return names;
+    }
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.emplace_back(name);
+    }
+  }
+}
+
+std::expected<std::string, OsError> read_file(std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  // O_NONBLOCK: opening a named pipe must not wait for a writer.
+  const FileDescriptor file(::open(native->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (file.get() < 0) {
+    return std::unexpected(os_error(errno));
+  }
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) {
+    return std::unexpected(os_error(errno));
+  }
+  // A pipe or a device could block or never end; only regular files are read.
+  if (S_ISDIR(info.st_mode)) {
+    return std::unexpected(os_error(EISDIR));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return std::unexpected(os_error(EINVAL));
+  }
+  std::string text;
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (size >= text.max_size()) {
+    return std::unexpected(os_error(EFBIG));
+  }
+  try {
+    // One byte more than the size, so that the end shows without growing the buffer.
+    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size) + 1, text);
+    if (!done) {
+      return std::unexpected(done.error());
+    }
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(os_error(ENOMEM));
+  }
+  if (!is_valid_utf8(text)) {
+    return std::unexpected(os_error(EILSEQ));
+  }
+  return text;
+}
+
+bool is_valid_utf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
+  std::size_t i = 0;
+  while (i < size) {
+    // JSON is mostly ASCII: skip it sixteen bytes at a time.
+    while (i + 16 <= size) {
+      std::uint64_t first = 0;
+      std::uint64_t second = 0;
+      std::memcpy(&first, bytes + i, 8);
+      std::memcpy(&second, bytes + i + 8, 8);
+      if (((first | second) & HIGH_BITS) != 0) {
+        break;
+      }
+      i += 16;
+    }
+    if (i >= size) {
+      break;
+    }
+    const Utf8Step step = utf8_step(bytes + i, size - i);
+    if (!step.valid) {
+      return false;
+    }
+    i += step.length;
+  }
+  return true;
+}
+
+std::string display_path(std::string_view path) {
+  if (is_valid_utf8(path)) {
+    return std::string(path);
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(path.data());
+  std::string result;
+  result.reserve(path.size() + 8);
+  std::size_t i = 0;
+  while (i < path.size()) {
+    const Utf8Step step = utf8_step(bytes + i, path.size() - i);
+    if (step.valid) {
+      result.append(path.substr(i, step.length));
+    } else {
+      result.append(REPLACEMENT_CHARACTER);
+    }
+    i += step.length;
+  }
+  return result;
+}
+
+void write_stdout(std::string_view text) { console().out(text); }
+
+void write_stderr(std::string_view text) { console().err(text); }
+
+void exit_process(int status) {
+  console().flush();
+  ::_exit(status);
+}
+
+}  // namespace vardel::platform

@@ -1,0 +1,35 @@
+#include "src/lib/check_file.h"
+
+#include "json/json.h"
+#include "platform/platform.h"
+
+namespace vardel {
+namespace {
+
+std::expected<void, LintError> check_json(std::string_view text) {
+  const auto parsed = json::validate(text);
+  if (!parsed) {
+    return std::unexpected(LintError{LintError::Json{parsed.error()}});
+  }
+  return {};
+}
+
+// JSON5 READER: replace this body with the JSON5 reader once it is linked in:
+//   const auto value = json5::json5_to_value(text);
+//   if (!value) { return std::unexpected(LintError{LintError::Json5{value.error()}}); }
+//   return {};
+// Until then a JSON5 check parses the text as JSON.
+std::expected<void, LintError> check_json5(std::string_view text) { return check_json(text); }
+
+}  // namespace
+
+std::expected<void, LintError> check_file(const std::string& path, bool json5) {
+  const auto text = platform::read_file(path);
+  if (!text) {
+    // The system's reason is not part of the message.
+    return std::unexpected(LintError{LintError::Io{"unable to read path: " + path}});
+  }
+  return json5 ? check_json5(*text) : check_json(*text);
+}
+
+}  // namespace vardel
