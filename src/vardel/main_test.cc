@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -286,6 +287,29 @@ TEST_F(VardelRun, SkipsEverythingBelowAnExcludedFolder) {
   EXPECT_EQ(run({"-l", "a.json", "."}, "build/proj"), (RunResult{0, "", ""}));
   EXPECT_EQ(run({"a.json"}, "build/proj"), (RunResult{0, "", ""}));
   EXPECT_EQ(run({"-l", "build/../proj", "build"}), (RunResult{0, "proj\\a.json\n", ""}));
+}
+
+TEST_F(VardelRun, NamesAnUndecodableEntryByItsFullPath) {
+  write("d/caf\xE9.txt", "");
+  std::string full = fs::canonical(root_).string();
+  std::ranges::replace(full, '/', '\\');
+  EXPECT_EQ(run({"-l", "d"}),
+            (RunResult{1, "", "unable to process path: " + full + "\\d\\caf\xEF\xBF\xBD.txt\n"}));
+}
+
+TEST_F(VardelRun, ReportsADirectoryThatCannotBeListed) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not hold for root";
+  }
+  write("d/a.json", "{}");
+  fs::create_directory(root_ / "d" / "locked");
+  fs::permissions(root_ / "d" / "locked", fs::perms::none);
+  const RunResult result = run({"-l", "d"});
+  fs::permissions(root_ / "d" / "locked", fs::perms::owner_all);
+  EXPECT_EQ(result, (RunResult{1, "",
+                               "IO error for operation on d\\locked: " +
+                                   std::string(std::strerror(EACCES)) + " (os error " +
+                                   std::to_string(EACCES) + ")\n"}));
 }
 
 TEST_F(VardelRun, EndsWithStatusOneWhenNobodyReadsTheList) {
