@@ -1,3 +1,4 @@
+// Check mode's file test: the whole file read as UTF-8 text, then parsed and dropped.
 #include "src/lib/check_file.h"
 
 #include "json/json.h"

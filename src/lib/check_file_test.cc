@@ -1,3 +1,4 @@
+// Tests of check_file over small files in a fresh temporary folder.
 #include "src/lib/check_file.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// The option table turned into the usage text, and the rules that read the command line.
 #include "src/vardel/command_line.h"
 
 #include <cstddef>

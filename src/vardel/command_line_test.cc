@@ -1,3 +1,4 @@
+// Tests of the command-line rules and of the exact usage and version texts.
 #include "src/vardel/command_line.h"
 
 #include <optional>
