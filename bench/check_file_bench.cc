@@ -1,19 +1,18 @@
 // Throughput of check mode's work on one large file.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include "src/lib/check_file.h"
 
 namespace {
 
 void BM_CheckFile(benchmark::State& state) {
-  const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("vardel-check-" + std::to_string(::getpid()) + ".json");
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("vardel-check-" + std::to_string(::getpid()) + ".json");
   std::size_t size = 0;
   {
     std::string text = "[\n";

@@ -20,7 +20,9 @@ std::expected<void, LintError> check_json(std::string_view text) {
 //   if (!value) { return std::unexpected(LintError{LintError::Json5{value.error()}}); }
 //   return {};
 // Until then a JSON5 check parses the text as JSON.
-std::expected<void, LintError> check_json5(std::string_view text) { return check_json(text); }
+std::expected<void, LintError> check_json5(std::string_view text) {
+  return check_json(text);
+}
 
 }  // namespace
 

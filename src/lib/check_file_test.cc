@@ -1,8 +1,6 @@
 // Tests of check_file over small files in a fresh temporary folder.
 #include "src/lib/check_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vardel {
 namespace {

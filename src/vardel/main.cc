@@ -95,4 +95,6 @@ void report(std::string_view path, const LintError& error) {
 }  // namespace
 }  // namespace vardel
 
-int main(int argc, char** argv) { vardel::run(argc, argv); }
+int main(int argc, char** argv) {
+  vardel::run(argc, argv);
+}

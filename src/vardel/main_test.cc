@@ -1,10 +1,4 @@
 // End to end: the built program, run in a fresh temporary folder over a small tree.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -17,7 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vardel {
 namespace {
@@ -174,7 +173,9 @@ class VardelRun : public testing::Test {
   fs::path root_;
 };
 
-RunResult usage(int status) { return {status, "", std::string(USAGE)}; }
+RunResult usage(int status) {
+  return {status, "", std::string(USAGE)};
+}
 
 TEST_F(VardelRun, SettlesTheCommandLineBeforeDiscovery) {
   write("a.json", "[1,]");
@@ -244,7 +245,8 @@ TEST_F(VardelRun, ChecksEveryFileAndReportsEachFailure) {
             (RunResult{1, "",
                        "error: 1.json: trailing comma at line 1 column 9\n"
                        "error: 2.json: unable to read path: 2.json\n"}));
-  EXPECT_EQ(run({"conf"}), (RunResult{1, "", "error: conf\\a.json: trailing comma at line 1 column 4\n"}));
+  EXPECT_EQ(run({"conf"}),
+            (RunResult{1, "", "error: conf\\a.json: trailing comma at line 1 column 4\n"}));
   EXPECT_EQ(run({"conf/ok.json", "3.json"}), (RunResult{0, "", ""}));
 }
 
@@ -277,7 +279,8 @@ TEST_F(VardelRun, ListsCleanedPathsInByteOrder) {
                        "conf\\b.json\n"
                        "conf\\sub\\c.json\n",
                        ""}));
-  EXPECT_EQ(run({"-l", "conf/"}, "conf"), (RunResult{1, "", "unable to query metadata for path: conf/\n"}));
+  EXPECT_EQ(run({"-l", "conf/"}, "conf"),
+            (RunResult{1, "", "unable to query metadata for path: conf/\n"}));
   EXPECT_EQ(run({"-l", "sub"}, "conf"), (RunResult{0, "sub\\c.json\n", ""}));
 }
 
@@ -306,10 +309,11 @@ TEST_F(VardelRun, ReportsADirectoryThatCannotBeListed) {
   fs::permissions(root_ / "d" / "locked", fs::perms::none);
   const RunResult result = run({"-l", "d"});
   fs::permissions(root_ / "d" / "locked", fs::perms::owner_all);
-  EXPECT_EQ(result, (RunResult{1, "",
-                               "IO error for operation on d\\locked: " +
-                                   std::string(std::strerror(EACCES)) + " (os error " +
-                                   std::to_string(EACCES) + ")\n"}));
+  EXPECT_EQ(
+      result,
+      (RunResult{1, "",
+                 "IO error for operation on d\\locked: " + std::string(std::strerror(EACCES)) +
+                     " (os error " + std::to_string(EACCES) + ")\n"}));
 }
 
 TEST_F(VardelRun, EndsWithStatusOneWhenNobodyReadsTheList) {
