@@ -1,3 +1,6 @@
+// The parser: every error message with its position, nesting limits, number forms, escapes,
+// and the two entry points agreeing on arbitrary bytes.
+
 #include <cmath>
 #include <cstdint>
 #include <limits>

@@ -1,3 +1,5 @@
+// Number text, compact text, value equality and object building.
+
 #include <cstdint>
 #include <limits>
 #include <string>

@@ -77,14 +77,15 @@ void append_code_point(std::string& out, UChar32 c) {
 std::string complement_ranges(std::uint32_t categories, std::span<const CodePointRange> extra) {
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeSet set;
-  set.applyIntPropertyValue(UCHAR_GENERAL_CATEGORY_MASK, static_cast<int32_t>(categories), status);
+  set.applyIntPropertyValue(UCHAR_GENERAL_CATEGORY_MASK, static_cast<std::int32_t>(categories),
+                            status);
   assert(U_SUCCESS(status));
   for (const CodePointRange& range : extra) {
     set.add(range.first, range.last);
   }
   set.complement();
   std::string out;
-  for (int32_t i = 0; i < set.getRangeCount(); ++i) {
+  for (std::int32_t i = 0; i < set.getRangeCount(); ++i) {
     append_code_point(out, set.getRangeStart(i));
     out += '-';
     append_code_point(out, set.getRangeEnd(i));

@@ -203,7 +203,8 @@ TEST(Regex, BracketedComplementsEqualPlainOnes) {
   constexpr Pair pairs[] = {
       {"^[\\W]$", "^\\W$"},  {"^[\\S]$", "^\\S$"},         {"^[^\\W]$", "^\\w$"},
       {"^[^\\S]$", "^\\s$"}, {"(?i)^[\\W]$", "(?i)^\\W$"}, {"(?i)^[^\\W]$", "(?i)^\\w$"},
-      {"^[\\s]$", "^\\s$"},  {"^[\\w]$", "^\\w$"},
+      {"^[\\s]$", "^\\s$"},  {"^[\\w]$", "^\\w$"},         {"(?i)^[\\S]$", "(?i)^\\S$"},
+      {"^[^\\D]$", "^\\d$"},
   };
   for (const Pair& pair : pairs) {
     SCOPED_TRACE(pair.bracketed);
