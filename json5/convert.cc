@@ -273,9 +273,20 @@ std::expected<json::Value, Json5Error> number_to_value(NodeRef node) {
   return json::Value(*real);
 }
 
+// The number of children of a node, to size the containers once.
+std::size_t child_count(NodeRef node) {
+  const NodeList& nodes = node.tree->nodes;
+  std::size_t count = 0;
+  for (std::size_t i = node.index + 1; i < nodes[node.index].next(); i = nodes[i].next()) {
+    ++count;
+  }
+  return count;
+}
+
 std::expected<json::Value, Json5Error> array_to_value(NodeRef node) {
   MemberQueue queue = node_children(node);
   json::Array elements;
+  elements.reserve(child_count(node));
   while (!queue.empty()) {
     auto element = node_to_value(queue.take_front());
     if (!element) {
@@ -289,6 +300,7 @@ std::expected<json::Value, Json5Error> array_to_value(NodeRef node) {
 std::expected<json::Value, Json5Error> object_to_value(NodeRef node) {
   MemberQueue queue = node_children(node);
   std::vector<json::Member> members;
+  members.reserve(child_count(node) / 2);
   auto key = object_first_key(queue);
   while (true) {
     if (!key) {
@@ -389,13 +401,13 @@ std::expected<std::optional<std::string>, Json5Error> take_key(
 }  // namespace
 
 MemberQueue::MemberQueue(NodeRef parent)
-    : tree_(parent.tree), next_(parent.index + 1), end_(parent.tree->nodes[parent.index].next) {}
+    : tree_(parent.tree), next_(parent.index + 1), end_(parent.tree->nodes[parent.index].next()) {}
 
 NodeRef MemberQueue::take_front() {
   assert(!empty());
   const NodeRecord& node = tree_->nodes[next_];
   const NodeRef ref{tree_, next_, node.begin, node.end};
-  next_ = node.next;
+  next_ = node.next();
   return ref;
 }
 
@@ -534,10 +546,10 @@ std::expected<std::uint32_t, Json5Error> hex_text_to_u32(std::string_view text) 
 }
 
 std::expected<std::string, Json5Error> node_to_string(NodeRef node) {
-  const std::vector<NodeRecord>& nodes = node.tree->nodes;
+  const NodeList& nodes = node.tree->nodes;
   std::string text;
   text.reserve(node.end - node.begin);
-  for (std::size_t i = node.index + 1; i < nodes[node.index].next; i = nodes[i].next) {
+  for (std::size_t i = node.index + 1; i < nodes[node.index].next(); i = nodes[i].next()) {
     const NodeRecord& piece = nodes[i];
     auto appended = append_string_piece(NodeRef{node.tree, i, piece.begin, piece.end}, text);
     if (!appended) {

@@ -98,11 +98,6 @@ inline bool has_category(char32_t c, std::uint32_t mask) {
 
 inline bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-struct ZsTest {
-  static bool accepts_ascii(char c) { return c == ' '; }
-  static bool accepts(char32_t c) { return has_category(c, U_GC_ZS_MASK); }
-};
-
 struct UnicodeLetterTest {
   static bool accepts_ascii(char c) { return is_ascii_letter(c); }
   static bool accepts(char32_t c) {
@@ -122,8 +117,6 @@ struct IdentifierPartTest {
   }
 };
 
-// Zs: a Unicode space separator.
-struct Zs : char_class<ZsTest> {};
 // Mn | Dia | Nd | Pc | U+200C | U+200D, the look-ahead of identifier_part.
 struct identifier_part_char : char_class<IdentifierPartTest> {};
 
@@ -144,9 +137,19 @@ struct nesting_guard {
 // Whitespace, comments and line terminators.
 
 struct line_terminator : pegtl::sor<pegtl::one<'\n', '\r'>, pegtl::utf8::one<0x2028, 0x2029>> {};
-struct WHITESPACE
-    : pegtl::sor<pegtl::one<'\t', '\v', '\f', ' '>, pegtl::utf8::one<0x00A0, 0xFEFF>, Zs,
-                 line_terminator> {};
+
+// U+0009 | U+000B | U+000C | U+0020 | U+00A0 | U+FEFF | Zs | line_terminator. Each alternative
+// is one character and no two overlap, so one test per character does the same.
+struct WhitespaceTest {
+  static bool accepts_ascii(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  }
+  static bool accepts(char32_t c) {
+    return c == 0x00A0 || c == 0xFEFF || c == 0x2028 || c == 0x2029 ||
+           has_category(c, U_GC_ZS_MASK);
+  }
+};
+struct WHITESPACE : char_class<WhitespaceTest> {};
 struct COMMENT
     : pegtl::sor<pegtl::seq<pegtl::string<'/', '*'>,
                             pegtl::star<pegtl::not_at<pegtl::string<'*', '/'>>, pegtl::utf8::any>,
@@ -159,9 +162,13 @@ struct SKIP : pegtl::seq<pegtl::star<WHITESPACE>, pegtl::star<COMMENT, pegtl::st
 
 // Strings and escapes.
 
-struct char_literal
-    : pegtl::seq<pegtl::not_at<pegtl::sor<pegtl::one<'\\'>, line_terminator>>, pegtl::utf8::any>,
-      node_rule<Json5Rule::char_literal> {};
+// !(U+005C | line_terminator) any character, as one test per character: this is the rule
+// that runs once for every character of every string.
+struct CharLiteralTest {
+  static bool accepts_ascii(char c) { return c != '\\' && c != '\n' && c != '\r'; }
+  static bool accepts(char32_t c) { return c != 0x2028 && c != 0x2029; }
+};
+struct char_literal : char_class<CharLiteralTest>, node_rule<Json5Rule::char_literal> {};
 struct single_escape_char : pegtl::one<'\'', '"', '\\', 'b', 'f', 'n', 'r', 't', 'v'> {};
 struct escape_char : pegtl::sor<single_escape_char, pegtl::ascii::digit, pegtl::one<'x', 'u'>> {};
 struct non_escape_char

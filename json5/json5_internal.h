@@ -23,18 +23,57 @@ inline constexpr std::size_t MAX_NESTING = 127;
 
 // One node in the flat node list of a parse, which holds every node in text order, a parent
 // before its children. A run of consecutive `char_literal` pieces of one string or identifier is
-// held as one record spanning all of them; `Node` hands them out one character at a time.
+// held as one record spanning all of them; `NodeRef::children` hands them out one character at
+// a time. 24 bytes: the rule shares a word with the index past the subtree.
 struct NodeRecord {
-  std::size_t begin = 0;  // byte offsets of the matched text
-  std::size_t end = 0;
-  std::size_t next = 0;  // index of the first record after this node's subtree
-  Json5Rule rule = Json5Rule::EOI;
+  std::size_t begin;  // byte offsets of the matched text
+  std::size_t end;
+  std::uint64_t next_and_rule;  // next << 8 | rule
+
+  [[nodiscard]] static NodeRecord make(std::size_t begin, std::size_t end, std::size_t next,
+                                       Json5Rule rule) {
+    return NodeRecord{begin, end, (std::uint64_t{next} << 8) | static_cast<std::uint8_t>(rule)};
+  }
+  [[nodiscard]] Json5Rule rule() const { return static_cast<Json5Rule>(next_and_rule & 0xFF); }
+  // The index of the first record after this node's subtree.
+  [[nodiscard]] std::size_t next() const { return next_and_rule >> 8; }
+  void set_next(std::size_t next) { next_and_rule = (std::uint64_t{next} << 8) | (next_and_rule & 0xFF); }
+};
+
+// The node records, in blocks of fixed size: a growing list never copies what it holds, and
+// each block is written once, when it fills.
+class NodeList {
+ public:
+  [[nodiscard]] std::size_t size() const { return size_; }
+  [[nodiscard]] bool empty() const { return size_ == 0; }
+  [[nodiscard]] const NodeRecord& operator[](std::size_t i) const {
+    return blocks_[i >> BLOCK_BITS][i & BLOCK_MASK];
+  }
+  [[nodiscard]] NodeRecord& operator[](std::size_t i) {
+    return blocks_[i >> BLOCK_BITS][i & BLOCK_MASK];
+  }
+  [[nodiscard]] NodeRecord& back() { return (*this)[size_ - 1]; }
+  void push_back(const NodeRecord& record) {
+    if ((size_ >> BLOCK_BITS) == blocks_.size()) {
+      blocks_.push_back(std::make_unique_for_overwrite<NodeRecord[]>(BLOCK_MASK + 1));
+    }
+    (*this)[size_++] = record;
+  }
+  // Requires: size <= size().
+  void truncate(std::size_t size) { size_ = size; }
+
+ private:
+  static constexpr std::size_t BLOCK_BITS = 14;
+  static constexpr std::size_t BLOCK_MASK = (std::size_t{1} << BLOCK_BITS) - 1;
+
+  std::vector<std::unique_ptr<NodeRecord[]>> blocks_;
+  std::size_t size_ = 0;
 };
 
 // The nodes of a successful parse and the text they were made from.
 struct ParseTree {
   std::string_view text;  // points into the caller's text, which must outlive the tree
-  std::vector<NodeRecord> nodes;
+  NodeList nodes;
 };
 
 // A node of a parse tree, without ownership: valid while the tree is.
@@ -44,7 +83,7 @@ struct NodeRef {
   std::size_t begin = 0;  // its own span: a single character of a char_literal run, else the
   std::size_t end = 0;    // record's span
 
-  [[nodiscard]] Json5Rule rule() const { return tree->nodes[index].rule; }
+  [[nodiscard]] Json5Rule rule() const { return tree->nodes[index].rule(); }
   [[nodiscard]] std::string_view text() const { return tree->text.substr(begin, end - begin); }
   // The child nodes, in text order; each char_literal is one character.
   [[nodiscard]] std::vector<NodeRef> children() const;

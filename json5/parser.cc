@@ -38,7 +38,6 @@ std::size_t count_characters(std::string_view s) {
 class ParseState {
  public:
   explicit ParseState(std::string_view text) : begin_(text.data()) {
-    nodes.reserve(text.size() / 8 + 8);
     open_.reserve(64);
   }
 
@@ -46,38 +45,49 @@ class ParseState {
     return static_cast<std::size_t>(at - begin_);
   }
 
+  // A node rule with children: its record goes in first, so that a parent precedes them.
   void open_node(Json5Rule rule, const char* at) {
     open_.push_back(nodes.size());
-    nodes.push_back(NodeRecord{offset(at), 0, 0, rule});
+    nodes.push_back(NodeRecord::make(offset(at), 0, 0, rule));
   }
 
   void close_node(const char* at) {
     const std::size_t index = pop_open();
-    NodeRecord& node = nodes[index];
-    node.end = offset(at);
-    // Consecutive characters of one string or identifier share a record: a character per
-    // record would cost many times the text's size in memory.
-    if (node.rule == Json5Rule::char_literal && index > 0) {
-      NodeRecord& previous = nodes[index - 1];
-      if (previous.rule == Json5Rule::char_literal && previous.end == node.begin) {
-        previous.end = node.end;
-        nodes.pop_back();
-        return;
-      }
-    }
-    node.next = nodes.size();
+    nodes[index].end = offset(at);
+    nodes[index].set_next(nodes.size());
   }
 
   void fail_node() {
     const std::size_t index = pop_open();
-    record_failure(nodes[index].rule, nodes[index].begin);
-    nodes.resize(index);
+    record_failure(nodes[index].rule(), nodes[index].begin);
+    nodes.truncate(index);
   }
+
+  // A node rule without children makes its record only when it has matched.
+  void open_leaf(const char* at) { open_.push_back(offset(at)); }
+
+  void close_leaf(Json5Rule rule, const char* at) {
+    const std::size_t begin = pop_open();
+    const std::size_t end = offset(at);
+    // Consecutive characters of one string or identifier share a record: a record per
+    // character would cost many times the text's size in memory. The record before a
+    // char_literal is its parent's or a sibling's, so an adjacent char_literal is a sibling.
+    if (rule == Json5Rule::char_literal && !nodes.empty()) {
+      NodeRecord& previous = nodes.back();
+      if (previous.rule() == Json5Rule::char_literal && previous.end == begin) {
+        previous.end = end;
+        return;
+      }
+    }
+    nodes.push_back(NodeRecord::make(begin, end, nodes.size() + 1, rule));
+  }
+
+  void fail_leaf(Json5Rule rule) { record_failure(rule, pop_open()); }
 
   // A silent rule that can fail after making nodes (a pair whose key matched) drops them itself.
   void open_group() { open_.push_back(nodes.size()); }
   void close_group() { pop_open(); }
-  void fail_group() { nodes.resize(pop_open()); }
+  void fail_group() { nodes.truncate(pop_open()); }
 
   void enter_container() { ++depth_; }
   void leave_container() { --depth_; }
@@ -98,7 +108,7 @@ class ParseState {
     }
   }
 
-  std::vector<NodeRecord> nodes;
+  NodeList nodes;
   std::size_t failure_position = 0;
   std::uint64_t failure_rules = 0;  // one bit per Json5Rule, by number
 
@@ -118,19 +128,24 @@ class ParseState {
 template <typename Rule>
 inline constexpr bool IS_CONTAINER =
     std::is_same_v<Rule, grammar::array> || std::is_same_v<Rule, grammar::object>;
+template <typename Rule>
+inline constexpr bool HAS_CHILDREN = IS_CONTAINER<Rule> || std::is_same_v<Rule, grammar::string> ||
+                                     std::is_same_v<Rule, grammar::identifier>;
 
 // Makes nodes for the node rules and records their failures; every other rule passes through.
 // PEGTL calls `failure` before it rewinds the input, so the start of a failed node is taken from
-// its open record, not from the input.
+// what `start` pushed, not from the input.
 template <typename Rule>
 struct Control : pegtl::normal<Rule> {
   template <typename ParseInput>
   static void start(const ParseInput& in, ParseState& state) {
-    if constexpr (grammar::NodeRule<Rule>) {
+    if constexpr (HAS_CHILDREN<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.enter_container();
       }
       state.open_node(Rule::RULE, in.current());
+    } else if constexpr (grammar::NodeRule<Rule>) {
+      state.open_leaf(in.current());
     } else if constexpr (std::is_same_v<Rule, grammar::pair>) {
       state.open_group();
     }
@@ -138,11 +153,13 @@ struct Control : pegtl::normal<Rule> {
 
   template <typename ParseInput>
   static void success(const ParseInput& in, ParseState& state) {
-    if constexpr (grammar::NodeRule<Rule>) {
+    if constexpr (HAS_CHILDREN<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
       }
       state.close_node(in.current());
+    } else if constexpr (grammar::NodeRule<Rule>) {
+      state.close_leaf(Rule::RULE, in.current());
     } else if constexpr (std::is_same_v<Rule, grammar::pair>) {
       state.close_group();
     }
@@ -150,11 +167,13 @@ struct Control : pegtl::normal<Rule> {
 
   template <typename ParseInput>
   static void failure(const ParseInput& /*in*/, ParseState& state) {
-    if constexpr (grammar::NodeRule<Rule>) {
+    if constexpr (HAS_CHILDREN<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
       }
       state.fail_node();
+    } else if constexpr (grammar::NodeRule<Rule>) {
+      state.fail_leaf(Rule::RULE);
     } else if constexpr (std::is_same_v<Rule, grammar::pair>) {
       state.fail_group();
     }
@@ -324,10 +343,10 @@ Json5Error Json5Error::from_syntax_error(const Json5SyntaxError& error) {
 
 std::vector<NodeRef> NodeRef::children() const {
   std::vector<NodeRef> out;
-  const std::vector<NodeRecord>& nodes = tree->nodes;
-  for (std::size_t i = index + 1; i < nodes[index].next; i = nodes[i].next) {
+  const NodeList& nodes = tree->nodes;
+  for (std::size_t i = index + 1; i < nodes[index].next(); i = nodes[i].next()) {
     const NodeRecord& child = nodes[i];
-    if (child.rule != Json5Rule::char_literal) {
+    if (child.rule() != Json5Rule::char_literal) {
       out.push_back(NodeRef{tree, i, child.begin, child.end});
       continue;
     }
@@ -372,7 +391,7 @@ std::expected<std::vector<Node>, ParseFailure> json5_parse_rule(Json5Rule start,
   while (i < tree->nodes.size()) {
     const NodeRecord& node = tree->nodes[i];
     top.emplace_back(tree, NodeRef{tree.get(), i, node.begin, node.end});
-    i = node.next;
+    i = node.next();
   }
   return top;
 }
