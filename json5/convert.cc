@@ -547,9 +547,15 @@ std::expected<std::uint32_t, Json5Error> hex_text_to_u32(std::string_view text) 
 
 std::expected<std::string, Json5Error> node_to_string(NodeRef node) {
   const NodeList& nodes = node.tree->nodes;
+  const std::size_t end = nodes[node.index].next();
+  // Most keys and many strings are one run of plain characters: their text as written.
+  if (end == node.index + 2 && nodes[node.index + 1].rule() == Json5Rule::char_literal) {
+    const NodeRecord& run = nodes[node.index + 1];
+    return std::string(node.tree->text.substr(run.begin, run.end - run.begin));
+  }
   std::string text;
   text.reserve(node.end - node.begin);
-  for (std::size_t i = node.index + 1; i < nodes[node.index].next(); i = nodes[i].next()) {
+  for (std::size_t i = node.index + 1; i < end; i = nodes[i].next()) {
     const NodeRecord& piece = nodes[i];
     auto appended = append_string_piece(NodeRef{node.tree, i, piece.begin, piece.end}, text);
     if (!appended) {

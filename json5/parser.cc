@@ -68,21 +68,33 @@ class ParseState {
 
   void close_leaf(Json5Rule rule, const char* at) {
     const std::size_t begin = pop_open();
-    const std::size_t end = offset(at);
+    if (rule == Json5Rule::char_literal) {
+      add_char_literal_run(begin, offset(at));
+      return;
+    }
+    nodes.push_back(NodeRecord::make(begin, offset(at), nodes.size() + 1, rule));
+  }
+
+  // char_literal nodes for every character between the two positions.
+  void add_char_literals(const char* begin, const char* end) {
+    add_char_literal_run(offset(begin), offset(end));
+  }
+
+  void fail_leaf(Json5Rule rule) { record_failure(rule, pop_open()); }
+
+  void add_char_literal_run(std::size_t begin, std::size_t end) {
     // Consecutive characters of one string or identifier share a record: a record per
     // character would cost many times the text's size in memory. The record before a
     // char_literal is its parent's or a sibling's, so an adjacent char_literal is a sibling.
-    if (rule == Json5Rule::char_literal && !nodes.empty()) {
+    if (!nodes.empty()) {
       NodeRecord& previous = nodes.back();
       if (previous.rule() == Json5Rule::char_literal && previous.end == begin) {
         previous.end = end;
         return;
       }
     }
-    nodes.push_back(NodeRecord::make(begin, end, nodes.size() + 1, rule));
+    nodes.push_back(NodeRecord::make(begin, end, nodes.size() + 1, Json5Rule::char_literal));
   }
-
-  void fail_leaf(Json5Rule rule) { record_failure(rule, pop_open()); }
 
   // A silent rule that can fail after making nodes (a pair whose key matched) drops them itself.
   void open_group() { open_.push_back(nodes.size()); }
