@@ -22,8 +22,10 @@ std::string make_document(std::size_t target_bytes) {
   for (std::size_t i = 0; text.size() < target_bytes; ++i) {
     text += "  {\n    id: " + std::to_string(i) + ",  // record " + std::to_string(i) + "\n";
     text += "    name: 'Record number " + std::to_string(next() % 100000) + "',\n";
-    text += "    \"description\": \"A longer text with an escape\\n and a quote \\\" in it, "
-            "caf\u00e9 " + std::to_string(next()) + "\",\n";
+    text +=
+        "    \"description\": \"A longer text with an escape\\n and a quote \\\" in it, "
+        "caf\u00e9 " +
+        std::to_string(next()) + "\",\n";
     text += "    score: " + std::to_string(next() % 1000) + "." + std::to_string(next() % 1000) +
             "e-2,\n";
     text += "    mask: 0x" + std::to_string(next() % 100000) + ",\n";

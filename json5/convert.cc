@@ -19,7 +19,9 @@ namespace {
   std::abort();
 }
 
-Json5Error value_error(const char* message) { return Json5Error{message, std::nullopt}; }
+Json5Error value_error(const char* message) {
+  return Json5Error{message, std::nullopt};
+}
 
 void stamp(Json5Error& error, NodeRef node) {
   if (!error.location) {
@@ -31,7 +33,9 @@ bool is_hex_prefixed(std::string_view text) {
   return text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 int hex_digit_value(char c) {
   if (c >= '0' && c <= '9') {
@@ -162,8 +166,8 @@ std::optional<double> parse_decimal(std::string_view text) {
     if (!is_decimal_form(text)) {
       return std::nullopt;
     }
-    const auto [end, ec] =
-        std::from_chars(text.data(), text.data() + text.size(), magnitude, std::chars_format::general);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude,
+                                           std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
       magnitude = is_beyond_double_range(text) ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (ec != std::errc{} || end != text.data() + text.size()) {
@@ -411,7 +415,9 @@ NodeRef MemberQueue::take_front() {
   return ref;
 }
 
-MemberQueue node_children(NodeRef node) { return MemberQueue(node); }
+MemberQueue node_children(NodeRef node) {
+  return MemberQueue(node);
+}
 
 std::expected<json::Value, Json5Error> node_to_value(NodeRef node) {
   auto value = dispatch_value(node);
@@ -447,9 +453,13 @@ std::expected<json::Value, Json5Error> object_next_value(MemberQueue& queue) {
   return node_to_value(queue.take_front());
 }
 
-std::expected<std::string, Json5Error> node_to_first_key(NodeRef node) { return key_text(node); }
+std::expected<std::string, Json5Error> node_to_first_key(NodeRef node) {
+  return key_text(node);
+}
 
-std::expected<std::string, Json5Error> node_to_key(NodeRef node) { return key_text(node); }
+std::expected<std::string, Json5Error> node_to_key(NodeRef node) {
+  return key_text(node);
+}
 
 bool is_integer_text(std::string_view text) {
   if (text.find('.') != std::string_view::npos) {
@@ -579,13 +589,20 @@ std::string unescape_char(NodeRef node) {
   const std::string_view c = node.text();
   if (c.size() == 1) {
     switch (c[0]) {
-      case 'b': return "\b";
-      case 'f': return "\f";
-      case 'n': return "\n";
-      case 'r': return "\r";
-      case 't': return "\t";
-      case 'v': return "\v";
-      default: break;
+      case 'b':
+        return "\b";
+      case 'f':
+        return "\f";
+      case 'n':
+        return "\n";
+      case 'r':
+        return "\r";
+      case 't':
+        return "\t";
+      case 'v':
+        return "\v";
+      default:
+        break;
     }
   }
   return std::string(c);

@@ -16,11 +16,21 @@ namespace {
 
 using json::Value;
 
-Value u(std::uint64_t v) { return Value(v); }
-Value s(std::int64_t v) { return Value(v); }
-Value d(double v) { return Value(v); }
-Value str(std::string v) { return Value(std::move(v)); }
-Value array(json::Array elements) { return Value(std::move(elements)); }
+Value u(std::uint64_t v) {
+  return Value(v);
+}
+Value s(std::int64_t v) {
+  return Value(v);
+}
+Value d(double v) {
+  return Value(v);
+}
+Value str(std::string v) {
+  return Value(std::move(v));
+}
+Value array(json::Array elements) {
+  return Value(std::move(elements));
+}
 
 // A document's value, or the error that it gives.
 struct Outcome {
@@ -86,7 +96,8 @@ TEST(Json5Convert, NumberTable) {
       {"9007199254740993", true, u(9007199254740993u), ""},
       {"9007199254740993.0", false, d(9007199254740992.0), ""},
       {"0.000000000000000000000000000000000000001e-280", false, d(1e-319), ""},
-      {"1000000000000000000000000000000e280", false, std::nullopt, "error parsing number: too large"},
+      {"1000000000000000000000000000000e280", false, std::nullopt,
+       "error parsing number: too large"},
       {"-.5e-1", false, d(-0.05), ""},
   };
   for (const Case& c : cases) {
@@ -116,8 +127,8 @@ TEST(Json5Convert, IntegerTextRules) {
     bool want;
   };
   // Hexadecimal digits e and E only make a signed literal a float text.
-  constexpr Case cases[] = {{"0x1e", true}, {"0xE", true}, {"-0x1e", false}, {"+0x10", true},
-                            {"0x", true}, {"1.5", false}, {"0x1.5", false}, {"-Infinity", false},
+  constexpr Case cases[] = {{"0x1e", true},  {"0xE", true},  {"-0x1e", false}, {"+0x10", true},
+                            {"0x", true},    {"1.5", false}, {"0x1.5", false}, {"-Infinity", false},
                             {"+NaN", false}, {"12", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -157,7 +168,9 @@ TEST(Json5Convert, Strings) {
       {"'\\x00'", std::string(1, '\0')},
       {"'\\u0000'", std::string(1, '\0')},
       {"'\\0'", std::string(1, '\0')},
-      {"'\\01'", std::string("\0" "1", 2)},
+      {"'\\01'", std::string("\0"
+                             "1",
+                             2)},
       {"'\\uFFFF'", "\uFFFF"},
       {"'\\uE000'", "\uE000"},
       {"'\U0001F600'", "\U0001F600"},
@@ -225,7 +238,8 @@ TEST(Json5Convert, Containers) {
       {"{a: 1, 'a': 2}", object({{"a", u(2)}})},
       {"{\\u0061: 1}", object({{"a", u(1)}})},
       {"{\\u0041bc: 1, \\u0020: 2}", object({{"Abc", u(1)}, {" ", u(2)}})},
-      {"{null: 1, true: 2, Infinity: 3}", object({{"null", u(1)}, {"true", u(2)}, {"Infinity", u(3)}})},
+      {"{null: 1, true: 2, Infinity: 3}",
+       object({{"null", u(1)}, {"true", u(2)}, {"Infinity", u(3)}})},
       {"{a: [1, {b: []}]}", object({{"a", array({u(1), object({{"b", array({})}})})}})},
   };
   for (const Case& c : cases) {

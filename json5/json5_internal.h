@@ -37,7 +37,9 @@ struct NodeRecord {
   [[nodiscard]] Json5Rule rule() const { return static_cast<Json5Rule>(next_and_rule & 0xFF); }
   // The index of the first record after this node's subtree.
   [[nodiscard]] std::size_t next() const { return next_and_rule >> 8; }
-  void set_next(std::size_t next) { next_and_rule = (std::uint64_t{next} << 8) | (next_and_rule & 0xFF); }
+  void set_next(std::size_t next) {
+    next_and_rule = (std::uint64_t{next} << 8) | (next_and_rule & 0xFF);
+  }
 };
 
 // The node records, in blocks of fixed size: a growing list never copies what it holds, and

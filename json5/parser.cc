@@ -24,22 +24,22 @@ struct NestingExceeded {
   std::size_t position;
 };
 
-bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_continuation_byte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Characters in a slice of the text; a byte that is no valid UTF-8 counts with the character
 // before it or as one of its own, whichever keeps the count going without a crash.
 std::size_t count_characters(std::string_view s) {
-  return static_cast<std::size_t>(std::count_if(s.begin(), s.end(),
-                                                [](char c) { return !is_continuation_byte(c); }));
+  return static_cast<std::size_t>(
+      std::count_if(s.begin(), s.end(), [](char c) { return !is_continuation_byte(c); }));
 }
 
 // The parser state of one parse. Node rules open a record when they start (so a parent comes
 // before its children) and either close it or drop it with everything made since.
 class ParseState {
  public:
-  explicit ParseState(std::string_view text) : begin_(text.data()) {
-    open_.reserve(64);
-  }
+  explicit ParseState(std::string_view text) : begin_(text.data()) { open_.reserve(64); }
 
   [[nodiscard]] std::size_t offset(const char* at) const {
     return static_cast<std::size_t>(at - begin_);
@@ -140,9 +140,6 @@ class ParseState {
 template <typename Rule>
 inline constexpr bool IS_CONTAINER =
     std::is_same_v<Rule, grammar::array> || std::is_same_v<Rule, grammar::object>;
-template <typename Rule>
-inline constexpr bool HAS_CHILDREN = IS_CONTAINER<Rule> || std::is_same_v<Rule, grammar::string> ||
-                                     std::is_same_v<Rule, grammar::identifier>;
 
 // Makes nodes for the node rules and records their failures; every other rule passes through.
 // PEGTL calls `failure` before it rewinds the input, so the start of a failed node is taken from
@@ -151,7 +148,7 @@ template <typename Rule>
 struct Control : pegtl::normal<Rule> {
   template <typename ParseInput>
   static void start(const ParseInput& in, ParseState& state) {
-    if constexpr (HAS_CHILDREN<Rule>) {
+    if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.enter_container();
       }
@@ -165,7 +162,7 @@ struct Control : pegtl::normal<Rule> {
 
   template <typename ParseInput>
   static void success(const ParseInput& in, ParseState& state) {
-    if constexpr (HAS_CHILDREN<Rule>) {
+    if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
       }
@@ -179,7 +176,7 @@ struct Control : pegtl::normal<Rule> {
 
   template <typename ParseInput>
   static void failure(const ParseInput& /*in*/, ParseState& state) {
-    if constexpr (HAS_CHILDREN<Rule>) {
+    if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
       }
@@ -202,45 +199,78 @@ bool match_rule(Input& in, ParseState& state) {
 bool match_start_rule(Json5Rule start, Input& in, ParseState& state) {
   namespace g = grammar;
   switch (start) {
-    case Json5Rule::EOI: return match_rule<g::EOI>(in, state);
-    case Json5Rule::COMMENT: return match_rule<g::COMMENT>(in, state);
-    case Json5Rule::WHITESPACE: return match_rule<g::WHITESPACE>(in, state);
-    case Json5Rule::array: return match_rule<g::array>(in, state);
-    case Json5Rule::boolean: return match_rule<g::boolean>(in, state);
-    case Json5Rule::char_escape_sequence: return match_rule<g::char_escape_sequence>(in, state);
-    case Json5Rule::char_literal: return match_rule<g::char_literal>(in, state);
+    case Json5Rule::EOI:
+      return match_rule<g::EOI>(in, state);
+    case Json5Rule::COMMENT:
+      return match_rule<g::COMMENT>(in, state);
+    case Json5Rule::WHITESPACE:
+      return match_rule<g::WHITESPACE>(in, state);
+    case Json5Rule::array:
+      return match_rule<g::array>(in, state);
+    case Json5Rule::boolean:
+      return match_rule<g::boolean>(in, state);
+    case Json5Rule::char_escape_sequence:
+      return match_rule<g::char_escape_sequence>(in, state);
+    case Json5Rule::char_literal:
+      return match_rule<g::char_literal>(in, state);
     case Json5Rule::decimal_integer_literal:
       return match_rule<g::decimal_integer_literal>(in, state);
-    case Json5Rule::decimal_literal: return match_rule<g::decimal_literal>(in, state);
-    case Json5Rule::double_quote_char: return match_rule<g::double_quote_char>(in, state);
-    case Json5Rule::escape_char: return match_rule<g::escape_char>(in, state);
-    case Json5Rule::escape_sequence: return match_rule<g::escape_sequence>(in, state);
-    case Json5Rule::exponent_part: return match_rule<g::exponent_part>(in, state);
-    case Json5Rule::hex_escape_sequence: return match_rule<g::hex_escape_sequence>(in, state);
-    case Json5Rule::hex_integer_literal: return match_rule<g::hex_integer_literal>(in, state);
-    case Json5Rule::identifier: return match_rule<g::identifier>(in, state);
-    case Json5Rule::identifier_part: return match_rule<g::identifier_part>(in, state);
-    case Json5Rule::identifier_start: return match_rule<g::identifier_start>(in, state);
-    case Json5Rule::key: return match_rule<g::key>(in, state);
-    case Json5Rule::line_continuation: return match_rule<g::line_continuation>(in, state);
-    case Json5Rule::line_terminator: return match_rule<g::line_terminator>(in, state);
+    case Json5Rule::decimal_literal:
+      return match_rule<g::decimal_literal>(in, state);
+    case Json5Rule::double_quote_char:
+      return match_rule<g::double_quote_char>(in, state);
+    case Json5Rule::escape_char:
+      return match_rule<g::escape_char>(in, state);
+    case Json5Rule::escape_sequence:
+      return match_rule<g::escape_sequence>(in, state);
+    case Json5Rule::exponent_part:
+      return match_rule<g::exponent_part>(in, state);
+    case Json5Rule::hex_escape_sequence:
+      return match_rule<g::hex_escape_sequence>(in, state);
+    case Json5Rule::hex_integer_literal:
+      return match_rule<g::hex_integer_literal>(in, state);
+    case Json5Rule::identifier:
+      return match_rule<g::identifier>(in, state);
+    case Json5Rule::identifier_part:
+      return match_rule<g::identifier_part>(in, state);
+    case Json5Rule::identifier_start:
+      return match_rule<g::identifier_start>(in, state);
+    case Json5Rule::key:
+      return match_rule<g::key>(in, state);
+    case Json5Rule::line_continuation:
+      return match_rule<g::line_continuation>(in, state);
+    case Json5Rule::line_terminator:
+      return match_rule<g::line_terminator>(in, state);
     case Json5Rule::line_terminator_sequence:
       return match_rule<g::line_terminator_sequence>(in, state);
-    case Json5Rule::non_escape_char: return match_rule<g::non_escape_char>(in, state);
-    case Json5Rule::nul_escape_sequence: return match_rule<g::nul_escape_sequence>(in, state);
-    case Json5Rule::null: return match_rule<g::null>(in, state);
-    case Json5Rule::number: return match_rule<g::number>(in, state);
-    case Json5Rule::numeric_literal: return match_rule<g::numeric_literal>(in, state);
-    case Json5Rule::object: return match_rule<g::object>(in, state);
-    case Json5Rule::pair: return match_rule<g::pair>(in, state);
-    case Json5Rule::single_escape_char: return match_rule<g::single_escape_char>(in, state);
-    case Json5Rule::single_quote_char: return match_rule<g::single_quote_char>(in, state);
-    case Json5Rule::string: return match_rule<g::string>(in, state);
-    case Json5Rule::text: return match_rule<g::text>(in, state);
+    case Json5Rule::non_escape_char:
+      return match_rule<g::non_escape_char>(in, state);
+    case Json5Rule::nul_escape_sequence:
+      return match_rule<g::nul_escape_sequence>(in, state);
+    case Json5Rule::null:
+      return match_rule<g::null>(in, state);
+    case Json5Rule::number:
+      return match_rule<g::number>(in, state);
+    case Json5Rule::numeric_literal:
+      return match_rule<g::numeric_literal>(in, state);
+    case Json5Rule::object:
+      return match_rule<g::object>(in, state);
+    case Json5Rule::pair:
+      return match_rule<g::pair>(in, state);
+    case Json5Rule::single_escape_char:
+      return match_rule<g::single_escape_char>(in, state);
+    case Json5Rule::single_quote_char:
+      return match_rule<g::single_quote_char>(in, state);
+    case Json5Rule::string:
+      return match_rule<g::string>(in, state);
+    case Json5Rule::text:
+      return match_rule<g::text>(in, state);
     case Json5Rule::unicode_escape_sequence:
       return match_rule<g::unicode_escape_sequence>(in, state);
-    case Json5Rule::unicode_letter: return match_rule<g::unicode_letter>(in, state);
-    case Json5Rule::value: return match_rule<g::value>(in, state);
+    case Json5Rule::unicode_letter:
+      return match_rule<g::unicode_letter>(in, state);
+    case Json5Rule::value:
+      return match_rule<g::value>(in, state);
   }
   return false;
 }
@@ -330,9 +360,11 @@ Json5SyntaxError make_syntax_error(std::string_view text, Json5Rule start,
 
 SourceLocation location_of(std::string_view text, std::size_t offset) {
   const std::string_view before = text.substr(0, std::min(offset, text.size()));
-  const std::size_t lines = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
   const std::size_t last_lf = before.rfind('\n');
-  const std::string_view line = last_lf == std::string_view::npos ? before : before.substr(last_lf + 1);
+  const std::string_view line =
+      last_lf == std::string_view::npos ? before : before.substr(last_lf + 1);
   return SourceLocation{lines + 1, count_characters(line) + 1};
 }
 

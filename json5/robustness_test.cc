@@ -51,8 +51,8 @@ TEST(Json5Nesting, AcceptsTheBoundAndRefusesOneMore) {
 
 TEST(Json5Nesting, MillionLevelsDeep) {
   const std::size_t depth = 1'000'000;
-  for (const std::string& text : {repeat("[", depth) + repeat("]", depth), repeat("{a:", depth),
-                                  repeat("[{'k':", depth)}) {
+  for (const std::string& text :
+       {repeat("[", depth) + repeat("]", depth), repeat("{a:", depth), repeat("[{'k':", depth)}) {
     auto value = json5_to_value(text);
     ASSERT_FALSE(value);
     EXPECT_EQ(value.error().message, "recursion limit exceeded");
@@ -105,8 +105,9 @@ TEST(Json5Robustness, AnyBytes) {
   std::mt19937 random(20261210);
   // Bytes that matter to the grammar, and bytes of broken UTF-8.
   const std::string alphabet =
-      std::string("[]{}:,'\"\\/*+-.0123456789eExXuabnlfrtvINfyaN_$ \t\r\n") + "\xC3\xA9\xE2\x80\xA8" +
-      "\xEF\xBB\xBF\x80\xBF\xC0\xF4\x90\xED\xA0\xFF" + std::string(1, '\0');
+      std::string("[]{}:,'\"\\/*+-.0123456789eExXuabnlfrtvINfyaN_$ \t\r\n") +
+      "\xC3\xA9\xE2\x80\xA8" + "\xEF\xBB\xBF\x80\xBF\xC0\xF4\x90\xED\xA0\xFF" +
+      std::string(1, '\0');
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     const std::size_t length = random() % 40;
@@ -130,9 +131,15 @@ TEST(Json5Robustness, MutatedDocuments) {
     for (int e = 0; e < edits; ++e) {
       const std::size_t at = random() % text.size();
       switch (random() % 3) {
-        case 0: text[at] = static_cast<char>(random() % 256); break;
-        case 1: text.erase(at, 1 + random() % 3); break;
-        case 2: text.insert(at, 1, static_cast<char>(random() % 256)); break;
+        case 0:
+          text[at] = static_cast<char>(random() % 256);
+          break;
+        case 1:
+          text.erase(at, 1 + random() % 3);
+          break;
+        case 2:
+          text.insert(at, 1, static_cast<char>(random() % 256));
+          break;
       }
       if (text.empty()) {
         text = "[";
@@ -150,8 +157,10 @@ TEST(Json5Robustness, InvalidUtf8IsRefusedWhereItStands) {
   };
   const Case cases[] = {
       {"'a\xFF'", " --> 1:3\n  |\n1 | 'a\xFF'\n  |   ^---\n  |\n  = expected char_literal"},
-      {"[1, \xC3]", " --> 1:5\n  |\n1 | [1, \xC3]\n  |     ^---\n  |\n  = expected array, boolean, null, number, object, or string"},
-      {"\xED\xA0\x80", " --> 1:1\n  |\n1 | \xED\xA0\x80\n  | ^---\n  |\n  = expected array, boolean, null, number, object, or string"},
+      {"[1, \xC3]",
+       " --> 1:5\n  |\n1 | [1, \xC3]\n  |     ^---\n  |\n  = expected array, boolean, null, number, object, or string"},
+      {"\xED\xA0\x80",
+       " --> 1:1\n  |\n1 | \xED\xA0\x80\n  | ^---\n  |\n  = expected array, boolean, null, number, object, or string"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.text));

@@ -43,9 +43,8 @@ TEST(Json5Suite, CasesByExtension) {
   int exceptions = 0;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
     const std::string extension = entry.path().extension().string();
-    if (!entry.is_regular_file() ||
-        (extension != ".json" && extension != ".json5" && extension != ".js" &&
-         extension != ".txt")) {
+    if (!entry.is_regular_file() || (extension != ".json" && extension != ".json5" &&
+                                     extension != ".js" && extension != ".txt")) {
       continue;
     }
     const std::string name = entry.path().lexically_relative(root).generic_string();
@@ -92,7 +91,8 @@ TEST(Json5Suite, SelectedOutcomes) {
     ASSERT_FALSE(value);
     EXPECT_EQ(value.error().message, c.message);
   }
-  const auto hex = json5_to_value(read_file(root / "numbers/hexadecimal-with-integer-exponent.json5"));
+  const auto hex =
+      json5_to_value(read_file(root / "numbers/hexadecimal-with-integer-exponent.json5"));
   ASSERT_TRUE(hex);
   EXPECT_EQ(*hex, json::Value(std::uint64_t{0xc8e4}));
 }
