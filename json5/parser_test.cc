@@ -384,6 +384,29 @@ TEST(Json5Parse, LocationOfOffsets) {
   }
 }
 
+TEST(Json5Parse, OtherStartRulesNeedNotReachTheEnd) {
+  EXPECT_EQ(tree_of(Json5Rule::value, "1 2"), "number 1\n");
+  EXPECT_EQ(tree_of(Json5Rule::array, "[1] x"), "array [1]\n  number 1\n");
+  EXPECT_EQ(tree_of(Json5Rule::pair, "a : 'b' }"),
+            "identifier a\n  char_literal a\nstring 'b'\n  char_literal b\n");
+  EXPECT_EQ(tree_of(Json5Rule::WHITESPACE, " x"), "");
+  EXPECT_EQ(tree_of(Json5Rule::EOI, ""), "EOI \n");
+  EXPECT_EQ(tree_of(Json5Rule::EOI, "x"), "<refused>");
+}
+
+TEST(Json5Rule, ThirteenNodeRules) {
+  std::vector<std::string_view> node_rules;
+  for (int rule = 0; rule < JSON5_RULE_COUNT; ++rule) {
+    if (is_node_rule(static_cast<Json5Rule>(rule))) {
+      node_rules.push_back(name(static_cast<Json5Rule>(rule)));
+    }
+  }
+  EXPECT_EQ(node_rules, (std::vector<std::string_view>{
+                            "EOI", "array", "boolean", "char_escape_sequence", "char_literal",
+                            "hex_escape_sequence", "identifier", "nul_escape_sequence", "null",
+                            "number", "object", "string", "unicode_escape_sequence"}));
+}
+
 TEST(Json5Rule, Names) {
   EXPECT_EQ(name(Json5Rule::EOI), "EOI");
   EXPECT_EQ(name(Json5Rule::WHITESPACE), "WHITESPACE");
