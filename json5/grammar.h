@@ -207,7 +207,7 @@ struct line_continuation : pegtl::seq<pegtl::one<'\\'>, line_terminator_sequence
                            rule_id<Json5Rule::line_continuation> {};
 
 // A run of ASCII characters inside a string quoted by `Quote`, none of them the quote, a
-// backslash, LF or CR. Each would be matched by the last alternative of double_quote_char (or
+// backslash, LF or CR. Each would be matched by a repetition of double_quote_char (or
 // single_quote_char) as a char_literal that succeeds; this makes the same char_literal nodes in
 // one step, without going through the rules once per character. Nothing fails on the way, so
 // nothing is recorded either.
@@ -240,16 +240,21 @@ struct plain_char_run {
 };
 
 struct double_quote_char
-    : pegtl::sor<plain_char_run<'"'>, pegtl::seq<pegtl::one<'\\'>, escape_sequence>,
-                 line_continuation, pegtl::seq<pegtl::not_at<pegtl::one<'"'>>, char_literal>>,
+    : pegtl::sor<pegtl::seq<pegtl::one<'\\'>, escape_sequence>, line_continuation,
+                 pegtl::seq<pegtl::not_at<pegtl::one<'"'>>, char_literal>>,
       rule_id<Json5Rule::double_quote_char> {};
 struct single_quote_char
-    : pegtl::sor<plain_char_run<'\''>, pegtl::seq<pegtl::one<'\\'>, escape_sequence>,
-                 line_continuation, pegtl::seq<pegtl::not_at<pegtl::one<'\''>>, char_literal>>,
+    : pegtl::sor<pegtl::seq<pegtl::one<'\\'>, escape_sequence>, line_continuation,
+                 pegtl::seq<pegtl::not_at<pegtl::one<'\''>>, char_literal>>,
       rule_id<Json5Rule::single_quote_char> {};
+// The repetitions take runs of plain characters in one step where they can.
 struct string
-    : pegtl::sor<pegtl::seq<pegtl::one<'"'>, pegtl::star<double_quote_char>, pegtl::one<'"'>>,
-                 pegtl::seq<pegtl::one<'\''>, pegtl::star<single_quote_char>, pegtl::one<'\''>>>,
+    : pegtl::sor<pegtl::seq<pegtl::one<'"'>,
+                            pegtl::star<pegtl::sor<plain_char_run<'"'>, double_quote_char>>,
+                            pegtl::one<'"'>>,
+                 pegtl::seq<pegtl::one<'\''>,
+                            pegtl::star<pegtl::sor<plain_char_run<'\''>, single_quote_char>>,
+                            pegtl::one<'\''>>>,
       rule_id<Json5Rule::string> {};
 
 // Identifiers.

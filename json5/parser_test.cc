@@ -390,6 +390,8 @@ TEST(Json5Parse, OtherStartRulesNeedNotReachTheEnd) {
   EXPECT_EQ(tree_of(Json5Rule::pair, "a : 'b' }"),
             "identifier a\n  char_literal a\nstring 'b'\n  char_literal b\n");
   EXPECT_EQ(tree_of(Json5Rule::WHITESPACE, " x"), "");
+  EXPECT_EQ(tree_of(Json5Rule::double_quote_char, "abc"), "char_literal a\n");
+  EXPECT_EQ(tree_of(Json5Rule::escape_sequence, "x41"), "hex_escape_sequence 41\n");
   EXPECT_EQ(tree_of(Json5Rule::EOI, ""), "EOI \n");
   EXPECT_EQ(tree_of(Json5Rule::EOI, "x"), "<refused>");
 }
