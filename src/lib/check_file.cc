@@ -1,3 +1,4 @@
+// Check mode's file test: the whole file read as UTF-8 text, then parsed and dropped.
 #include "src/lib/check_file.h"
 
 #include "json/json.h"
@@ -19,7 +20,9 @@ std::expected<void, LintError> check_json(std::string_view text) {
 //   if (!value) { return std::unexpected(LintError{LintError::Json5{value.error()}}); }
 //   return {};
 // Until then a JSON5 check parses the text as JSON.
-std::expected<void, LintError> check_json5(std::string_view text) { return check_json(text); }
+std::expected<void, LintError> check_json5(std::string_view text) {
+  return check_json(text);
+}
 
 }  // namespace
 
