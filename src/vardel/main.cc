@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "src/lib/check_file.h"
 #include "src/lib/discovery.h"
+#include "src/lib/load_schema.h"
 #include "src/lib/lint_error.h"
 #include "src/vardel/command_line.h"
 
@@ -28,14 +29,25 @@ void report(std::string_view path, const LintError& error) {
   platform::exit_process(0);
 }
 
-// SCHEMA VALIDATION: replace this body with load_schema and validate_file once they are linked
-// in: load the schema (on error report it under `schema_path`, status 1), then validate the
-// files in order, and at the first file with failures report all of them, status 1.
+// The schema is loaded even when no file was selected, so a bad schema is always reported.
+// The first file with failures has all of them reported, and the run stops there.
 [[noreturn]] void validate_mode(const std::string& schema_path,
                                 const std::vector<std::string>& files) {
-  static_cast<void>(files);
-  platform::write_stderr("error: " + schema_path + ": validation is not available in this build\n");
-  platform::exit_process(1);
+  const auto validator = load_schema(schema_path);
+  if (!validator) {
+    report(schema_path, validator.error());
+    platform::exit_process(1);
+  }
+  for (const std::string& file : files) {
+    const std::vector<LintError> errors = validate_file(file, *validator);
+    if (!errors.empty()) {
+      for (const LintError& error : errors) {
+        report(file, error);
+      }
+      platform::exit_process(1);
+    }
+  }
+  platform::exit_process(0);
 }
 
 [[noreturn]] void check_mode(const std::vector<std::string>& files, bool json5) {
