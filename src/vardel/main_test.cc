@@ -363,9 +363,13 @@ TEST_F(VardelRun, EndsWithStatusOneWhenNobodyReadsTheList) {
 TEST_F(VardelRun, ListsManyFilesCompletely) {
   std::string want;
   for (int i = 0; i < 3000; ++i) {
-    const std::string name = "f" + std::to_string(10000 + i) + ".json";
+    std::string name = "f";
+    name += std::to_string(10000 + i);
+    name += ".json";
     write("many/" + name, "");
-    want += "many\\" + name + "\n";
+    want += "many\\";
+    want += name;
+    want += '\n';
   }
   EXPECT_EQ(run({"-l", "many"}), (RunResult{0, want, ""}));
 }
