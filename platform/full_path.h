@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace vardel::platform {
 
@@ -56,5 +59,17 @@ struct PathPrefix {
 // directory when that is on drive D, else against "D:\". Returns nullopt for the empty path.
 [[nodiscard]] std::optional<std::string> resolve_full_path(std::string_view path,
                                                            std::string_view current_directory);
+
+// Resolves many paths in a row to their full form, as `full_path` does, reading the current
+// directory from the system at most once: at the first path that needs it. Meant for one
+// pass over a list of paths during which nothing changes the current directory.
+class FullPathResolver {
+ public:
+  // Fails for the empty path, and for a relative one when the current directory is unknown.
+  [[nodiscard]] std::expected<std::string, OsError> resolve(std::string_view path);
+
+ private:
+  std::optional<std::string> current_directory_;
+};
 
 }  // namespace vardel::platform
