@@ -1,12 +1,11 @@
 // Throughput of the UTF-8 check and of reading a whole large file.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 
@@ -42,7 +41,8 @@ void BM_ReadFile(benchmark::State& state) {
       std::filesystem::temp_directory_path() / ("vardel-bench-" + std::to_string(::getpid()));
   {
     const std::string text = make_text(10);
-    std::ofstream(file, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
   }
   std::size_t bytes = 0;
   for (auto _ : state) {

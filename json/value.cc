@@ -1,16 +1,32 @@
 #include "json/value.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace vardel::json {
 
 namespace {
 
-bool key_less(const Member& m, std::string_view key) { return std::string_view(m.key) < key; }
+bool key_less(const Member& m, std::string_view key) {
+  return std::string_view(m.key) < key;
+}
 
 }  // namespace
 
 Object Object::from_members(std::vector<Member> members) {
+  // Parsed documents mostly come in order already; then there is nothing to sort or drop.
+  bool ordered = true;
+  for (std::size_t i = 1; i < members.size(); ++i) {
+    if (!(members[i - 1].key < members[i].key)) {
+      ordered = false;
+      break;
+    }
+  }
+  if (ordered) {
+    Object object;
+    object.members_ = std::move(members);
+    return object;
+  }
   // A stable sort keeps repeated keys in document order, so the last of each run wins.
   std::stable_sort(members.begin(), members.end(),
                    [](const Member& a, const Member& b) { return a.key < b.key; });
@@ -30,8 +46,21 @@ Object Object::from_members(std::vector<Member> members) {
   return object;
 }
 
-Object::const_iterator Object::begin() const { return members_.begin(); }
-Object::const_iterator Object::end() const { return members_.end(); }
+Object Object::from_sorted_members(std::vector<Member> members) {
+  assert(std::adjacent_find(members.begin(), members.end(), [](const Member& a, const Member& b) {
+           return !(a.key < b.key);
+         }) == members.end());
+  Object object;
+  object.members_ = std::move(members);
+  return object;
+}
+
+Object::const_iterator Object::begin() const {
+  return members_.begin();
+}
+Object::const_iterator Object::end() const {
+  return members_.end();
+}
 
 const Value* Object::find(std::string_view key) const {
   auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
@@ -50,6 +79,8 @@ void Object::insert_or_assign(std::string key, Value value) {
   members_.insert(it, Member{std::move(key), std::move(value)});
 }
 
-bool operator==(const Object& a, const Object& b) { return a.members_ == b.members_; }
+bool operator==(const Object& a, const Object& b) {
+  return a.members_ == b.members_;
+}
 
 }  // namespace vardel::json

@@ -21,9 +21,20 @@ class Object {
  public:
   using const_iterator = std::vector<Member>::const_iterator;
 
-  Object() = default;
+  // The special members are defined below Member, once it is a complete type (some compilers
+  // instantiate the vector's members early otherwise).
+  Object();
+  Object(const Object& other);
+  Object(Object&& other) noexcept;
+  Object& operator=(const Object& other);
+  Object& operator=(Object&& other) noexcept;
+  ~Object();
+
   // Builds an object from members in any order; of a repeated key the last one wins.
   [[nodiscard]] static Object from_members(std::vector<Member> members);
+  // Builds an object from members already in byte-wise key order, each key once.
+  // Requires: the keys strictly increase.
+  [[nodiscard]] static Object from_sorted_members(std::vector<Member> members);
 
   [[nodiscard]] std::size_t size() const;
   [[nodiscard]] bool empty() const;
@@ -46,9 +57,8 @@ class Object {
 // as the parsers make them) and a finite double.
 class Value {
  public:
-  using Storage =
-      std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, std::string, Array,
-                   Object>;
+  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double,
+                               std::string, Array, Object>;
   // The alternatives of Storage, in order.
   enum class Kind : std::uint8_t {
     null,
@@ -116,7 +126,18 @@ struct Member {
   friend bool operator==(const Member& a, const Member& b) = default;
 };
 
-inline std::size_t Object::size() const { return members_.size(); }
-inline bool Object::empty() const { return members_.empty(); }
+inline Object::Object() = default;
+inline Object::Object(const Object& other) = default;
+inline Object::Object(Object&& other) noexcept = default;
+inline Object& Object::operator=(const Object& other) = default;
+inline Object& Object::operator=(Object&& other) noexcept = default;
+inline Object::~Object() = default;
+
+inline std::size_t Object::size() const {
+  return members_.size();
+}
+inline bool Object::empty() const {
+  return members_.empty();
+}
 
 }  // namespace vardel::json

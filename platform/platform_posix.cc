@@ -1,11 +1,4 @@
 // The platform layer on POSIX systems: Windows semantics over stat, readdir, read and write.
-#include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -14,6 +7,13 @@
 #include <memory>
 #include <new>
 #include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 
@@ -391,9 +391,13 @@ std::string display_path(std::string_view path) {
   return result;
 }
 
-void write_stdout(std::string_view text) { console().out(text); }
+void write_stdout(std::string_view text) {
+  console().out(text);
+}
 
-void write_stderr(std::string_view text) { console().err(text); }
+void write_stderr(std::string_view text) {
+  console().err(text);
+}
 
 void exit_process(int status) {
   console().flush();

@@ -1,11 +1,6 @@
 // Tests of the platform layer against the real file system, in a fresh temporary folder.
 #include "platform/platform.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vardel::platform {
 namespace {
@@ -68,9 +67,9 @@ TEST_F(PlatformFiles, ClassifiesFilesDirectoriesAndLinks) {
     Kind followed, itself;
   };
   constexpr Case CASES[] = {
-      {"file.json", Kind::file, Kind::file},   {"dir", Kind::directory, Kind::directory},
-      {"file-link", Kind::file, Kind::link},   {"dir-link", Kind::directory, Kind::link},
-      {"dangling", Kind::fails, Kind::link},   {"missing", Kind::fails, Kind::fails},
+      {"file.json", Kind::file, Kind::file}, {"dir", Kind::directory, Kind::directory},
+      {"file-link", Kind::file, Kind::link}, {"dir-link", Kind::directory, Kind::link},
+      {"dangling", Kind::fails, Kind::link}, {"missing", Kind::fails, Kind::fails},
   };
   for (const Case& c : CASES) {
     SCOPED_TRACE(c.name);
@@ -151,8 +150,8 @@ TEST_F(PlatformFiles, RefusesWhatIsNotReadableText) {
     int code;
   };
   constexpr Case CASES[] = {
-      {"latin1.json", EILSEQ}, {"cut.json", EILSEQ},       {"dir.json", EISDIR},
-      {"pipe.json", EINVAL},  {"missing.json", ENOENT},   {"dangling.json", ENOENT},
+      {"latin1.json", EILSEQ}, {"cut.json", EILSEQ},     {"dir.json", EISDIR},
+      {"pipe.json", EINVAL},   {"missing.json", ENOENT}, {"dangling.json", ENOENT},
   };
   for (const Case& c : CASES) {
     SCOPED_TRACE(c.name);
@@ -185,9 +184,9 @@ TEST(PlatformUtf8, AcceptsExactlyWellFormedText) {
       {"\xF4\x90\x80\x80", false},                  // above U+10FFFF
       {"\xF5\x80\x80\x80", false},
       {"\xFF", false},
-      {"\xE2\x82", false},       // cut at the end
-      {"\xE2\x82x", false},      // cut before ASCII
-      {"\xC3\xA9\xC3", false},   // cut after a valid character
+      {"\xE2\x82", false},      // cut at the end
+      {"\xE2\x82x", false},     // cut before ASCII
+      {"\xC3\xA9\xC3", false},  // cut after a valid character
   };
   for (const Case& c : CASES) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
@@ -220,9 +219,9 @@ TEST(PlatformDisplayPath, ReplacesEachMaximalSubpart) {
   constexpr Case CASES[] = {
       {"conf\\app.json", "conf\\app.json"},
       {"caf\xE9.json", "caf\xEF\xBF\xBD.json"},
-      {"a\xF0\x9F\x98", "a\xEF\xBF\xBD"},                          // one cut sequence, one U+FFFD
-      {"\xE0\x80x", "\xEF\xBF\xBD\xEF\xBF\xBDx"},                  // E0 cannot go on with 80
-      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},    // a surrogate: three bytes
+      {"a\xF0\x9F\x98", "a\xEF\xBF\xBD"},                        // one cut sequence, one U+FFFD
+      {"\xE0\x80x", "\xEF\xBF\xBD\xEF\xBF\xBDx"},                // E0 cannot go on with 80
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate: three bytes
       {"\xC3(\xE2\x82\xAC", "\xEF\xBF\xBD(\xE2\x82\xAC"},
       {"\xFF\xFE", "\xEF\xBF\xBD\xEF\xBF\xBD"},
   };

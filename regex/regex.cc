@@ -44,14 +44,15 @@ constexpr std::string_view SPACE_ITEMS_IN_BRACKET = "\\p{Z}\\x{85}\\t-\\r";
 constexpr std::string_view NOT_WORD_LEAD = "\\p{Cc}";
 constexpr std::string_view NOT_SPACE_LEAD = "\\p{L}";
 
-constexpr std::uint32_t gc_mask(UCharCategory category) { return std::uint32_t{1} << category; }
+constexpr std::uint32_t gc_mask(UCharCategory category) {
+  return std::uint32_t{1} << category;
+}
 
 constexpr std::uint32_t WORD_CATEGORIES =
     gc_mask(U_UPPERCASE_LETTER) | gc_mask(U_LOWERCASE_LETTER) | gc_mask(U_TITLECASE_LETTER) |
     gc_mask(U_MODIFIER_LETTER) | gc_mask(U_OTHER_LETTER) | gc_mask(U_NON_SPACING_MARK) |
     gc_mask(U_ENCLOSING_MARK) | gc_mask(U_COMBINING_SPACING_MARK) |
-    gc_mask(U_DECIMAL_DIGIT_NUMBER) | gc_mask(U_CONNECTOR_PUNCTUATION) |
-    gc_mask(U_LETTER_NUMBER);
+    gc_mask(U_DECIMAL_DIGIT_NUMBER) | gc_mask(U_CONNECTOR_PUNCTUATION) | gc_mask(U_LETTER_NUMBER);
 constexpr std::uint32_t SPACE_CATEGORIES =
     gc_mask(U_SPACE_SEPARATOR) | gc_mask(U_LINE_SEPARATOR) | gc_mask(U_PARAGRAPH_SEPARATOR);
 
@@ -59,9 +60,8 @@ struct CodePointRange {
   UChar32 first, last;
 };
 
-constexpr CodePointRange WORD_EXTRA[] = {{0x200C, 0x200D},   {0x24B6, 0x24E9},
-                                         {0x1F130, 0x1F149}, {0x1F150, 0x1F169},
-                                         {0x1F170, 0x1F189}};
+constexpr CodePointRange WORD_EXTRA[] = {
+    {0x200C, 0x200D}, {0x24B6, 0x24E9}, {0x1F130, 0x1F149}, {0x1F150, 0x1F169}, {0x1F170, 0x1F189}};
 constexpr CodePointRange SPACE_EXTRA[] = {{0x09, 0x0D}, {0x20, 0x20}, {0x85, 0x85}};
 
 void append_code_point(std::string& out, UChar32 c) {
@@ -77,7 +77,7 @@ void append_code_point(std::string& out, UChar32 c) {
 std::string complement_ranges(std::uint32_t categories, std::span<const CodePointRange> extra) {
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeSet set;
-  set.applyIntPropertyValue(UCHAR_GENERAL_CATEGORY_MASK, static_cast<int32_t>(categories),
+  set.applyIntPropertyValue(UCHAR_GENERAL_CATEGORY_MASK, static_cast<std::int32_t>(categories),
                             status);
   assert(U_SUCCESS(status));
   for (const CodePointRange& range : extra) {
@@ -85,7 +85,7 @@ std::string complement_ranges(std::uint32_t categories, std::span<const CodePoin
   }
   set.complement();
   std::string out;
-  for (int32_t i = 0; i < set.getRangeCount(); ++i) {
+  for (std::int32_t i = 0; i < set.getRangeCount(); ++i) {
     append_code_point(out, set.getRangeStart(i));
     out += '-';
     append_code_point(out, set.getRangeEnd(i));
@@ -117,7 +117,9 @@ bool is_braced_group(std::string_view pattern, std::size_t i) {
          pattern[i + 2] == '{';
 }
 
-RegexError single_byte_refused() { return RegexError{"invalid escape sequence: \\C"}; }
+RegexError single_byte_refused() {
+  return RegexError{"invalid escape sequence: \\C"};
+}
 
 // Translates the bracket that opens at `pattern[i]`; returns the index after it.
 std::expected<std::size_t, RegexError> translate_bracket(std::string_view pattern, std::size_t i,
@@ -264,7 +266,9 @@ std::unique_ptr<CompiledRegex> compile_fresh(std::string_view pattern) {
 
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
 };
 
 struct Cache {

@@ -167,7 +167,7 @@ TEST(Regex, MatchesLikeTheDefaultSettings) {
       {"^a", "ba", false},
       {"^a", "b\na", false},
       {"a.b", "a\nb", false},
-      {"a.b", "a\xc3\xa9" "b", true},
+      {"a.b", "aéb", true},
       {"a", "A", false},
       {"b", "abc", true},
       {"^b", "abc", false},
@@ -201,9 +201,10 @@ TEST(Regex, BracketedComplementsEqualPlainOnes) {
     std::string_view bracketed, plain;
   };
   constexpr Pair pairs[] = {
-      {"^[\\W]$", "^\\W$"},         {"^[\\S]$", "^\\S$"},         {"^[^\\W]$", "^\\w$"},
-      {"^[^\\S]$", "^\\s$"},        {"(?i)^[\\W]$", "(?i)^\\W$"}, {"(?i)^[^\\W]$", "(?i)^\\w$"},
-      {"^[\\s]$", "^\\s$"},         {"^[\\w]$", "^\\w$"},
+      {"^[\\W]$", "^\\W$"},  {"^[\\S]$", "^\\S$"},         {"^[^\\W]$", "^\\w$"},
+      {"^[^\\S]$", "^\\s$"}, {"(?i)^[\\W]$", "(?i)^\\W$"}, {"(?i)^[^\\W]$", "(?i)^\\w$"},
+      {"^[\\s]$", "^\\s$"},  {"^[\\w]$", "^\\w$"},         {"(?i)^[\\S]$", "(?i)^\\S$"},
+      {"^[^\\D]$", "^\\d$"},
   };
   for (const Pair& pair : pairs) {
     SCOPED_TRACE(pair.bracketed);
@@ -230,20 +231,13 @@ TEST(Regex, DiscoveryPatterns) {
     bool excluded, json;
   };
   constexpr Case cases[] = {
-      {"C:\\w\\conf\\a.json", false, true},
-      {"C:\\w\\build\\a.json", true, true},
-      {"C:\\w\\rebuild.json", true, true},
-      {"C:\\w\\venv\\a.json", true, true},
-      {"C:\\w\\xtesk\\a.json", true, true},
-      {"C:\\w\\targets\\a.txt", true, false},
-      {"C:\\w\\package-lockXjson", true, false},
-      {"C:\\w\\.eslintrc", false, true},
-      {"C:\\w\\a.jshintrc", false, true},
-      {"C:\\w\\a.json5", false, false},
-      {"C:\\w\\a.JSON", false, false},
-      {"C:\\w\\ajson", false, false},
-      {"C:\\w\\a.json\\b.txt", false, false},
-      {"C:\\w\\a.json\n", false, false},
+      {"C:\\w\\conf\\a.json", false, true},      {"C:\\w\\build\\a.json", true, true},
+      {"C:\\w\\rebuild.json", true, true},       {"C:\\w\\venv\\a.json", true, true},
+      {"C:\\w\\xtesk\\a.json", true, true},      {"C:\\w\\targets\\a.txt", true, false},
+      {"C:\\w\\package-lockXjson", true, false}, {"C:\\w\\.eslintrc", false, true},
+      {"C:\\w\\a.jshintrc", false, true},        {"C:\\w\\a.json5", false, false},
+      {"C:\\w\\a.JSON", false, false},           {"C:\\w\\ajson", false, false},
+      {"C:\\w\\a.json\\b.txt", false, false},    {"C:\\w\\a.json\n", false, false},
   };
   auto excluded = Regex::compile(".tesk|.venv|build|node_modules|package-lock.json|target|vendor");
   auto json = Regex::compile("(.*\\.eslintrc|.*\\.jsfmtrc|.*\\.jslintrc|.*\\.jshintrc|.*\\.json)$");
@@ -260,15 +254,14 @@ TEST(Regex, DatePatternTakesAnyDecimalDigits) {
     std::string text;
     bool want;
   };
-  const std::string arabic_indic = utf8(0x0662) + utf8(0x0660) + utf8(0x0662) + utf8(0x0664) +
-                                   "-" + utf8(0x0660) + utf8(0x0661) + "-" + utf8(0x0661) +
-                                   utf8(0x0665);
+  const std::string arabic_indic = utf8(0x0662) + utf8(0x0660) + utf8(0x0662) + utf8(0x0664) + "-" +
+                                   utf8(0x0660) + utf8(0x0661) + "-" + utf8(0x0661) + utf8(0x0665);
   const std::string fullwidth = utf8(0xFF12) + utf8(0xFF10) + utf8(0xFF12) + utf8(0xFF14) + "-" +
                                 utf8(0xFF10) + utf8(0xFF11) + "-" + utf8(0xFF11) + utf8(0xFF15);
   const Case cases[] = {
-      {"2024-01-15", true},       {arabic_indic, true},    {fullwidth, true},
-      {"2024-01-15\n", false},    {"x2024-01-15", false},  {"2024-1-15", false},
-      {"2024-01-15T00", false},   {"2024/01/15", false},   {"", false},
+      {"2024-01-15", true},     {arabic_indic, true},   {fullwidth, true},
+      {"2024-01-15\n", false},  {"x2024-01-15", false}, {"2024-1-15", false},
+      {"2024-01-15T00", false}, {"2024/01/15", false},  {"", false},
   };
   auto date = Regex::compile("^\\d{4}-\\d{2}-\\d{2}$");
   ASSERT_TRUE(date) << date.error().message;

@@ -1,3 +1,4 @@
+// The option table turned into the usage text, and the rules that read the command line.
 #include "src/vardel/command_line.h"
 
 #include <cstddef>
@@ -147,9 +148,8 @@ std::expected<CommandLine, UnusableCommandLine> parse_command_line(
       const std::string_view body = argument.substr(2);
       const std::size_t equals = body.find('=');
       const auto option = find_long(body.substr(0, equals));
-      const auto attached = equals == std::string_view::npos
-                                ? std::nullopt
-                                : std::optional(body.substr(equals + 1));
+      const auto attached =
+          equals == std::string_view::npos ? std::nullopt : std::optional(body.substr(equals + 1));
       usable = option && options.give(*option, attached, arguments, next);
     } else {
       usable = give_group(argument.substr(1), options, arguments, next);
@@ -187,6 +187,8 @@ std::string usage_text() {
   return text;
 }
 
-std::string version_text() { return "vardel 0.0.12"; }
+std::string version_text() {
+  return "vardel 0.0.12";
+}
 
 }  // namespace vardel

@@ -1,3 +1,4 @@
+// Tests of the command-line rules and of the exact usage and version texts.
 #include "src/vardel/command_line.h"
 
 #include <optional>
@@ -58,15 +59,39 @@ TEST(ParseCommandLine, ReadsOptionsValuesAndPaths) {
 TEST(ParseCommandLine, RefusesUnusableCommandLines) {
   const std::vector<std::vector<std::string>> CASES = {
       // unknown names: no abbreviation, case-sensitive, "-json5" is a group
-      {"-x"}, {"--foo"}, {"--JSON5"}, {"--lis"}, {"-json5"}, {"---"}, {"--=x"}, {"-l="},
-      {"-L"}, {"a", "-l=x"},
+      {"-x"},
+      {"--foo"},
+      {"--JSON5"},
+      {"--lis"},
+      {"-json5"},
+      {"---"},
+      {"--=x"},
+      {"-l="},
+      {"-L"},
+      {"a", "-l=x"},
       // a value on a flag
-      {"--list=x"}, {"--list=yes"}, {"--json5="}, {"--l=1"}, {"-lx"},
+      {"--list=x"},
+      {"--list=yes"},
+      {"--json5="},
+      {"--l=1"},
+      {"-lx"},
       // -s without a value
-      {"-s"}, {"--schema"}, {"--s"}, {"-ls"}, {"d", "-5s"},
+      {"-s"},
+      {"--schema"},
+      {"--s"},
+      {"-ls"},
+      {"d", "-5s"},
       // repeated options in any form
-      {"-l", "-l"}, {"-ll"}, {"-l", "--list"}, {"--l", "--list"}, {"-s", "a", "-s", "b"},
-      {"-s", "a", "--schema=b"}, {"-sa", "--s=b"}, {"-h", "-h"}, {"-h", "-x"}, {"-5", "-l5"},
+      {"-l", "-l"},
+      {"-ll"},
+      {"-l", "--list"},
+      {"--l", "--list"},
+      {"-s", "a", "-s", "b"},
+      {"-s", "a", "--schema=b"},
+      {"-sa", "--s=b"},
+      {"-h", "-h"},
+      {"-h", "-x"},
+      {"-5", "-l5"},
   };
   for (const auto& arguments : CASES) {
     SCOPED_TRACE(testing::PrintToString(arguments));

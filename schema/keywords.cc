@@ -1,0 +1,522 @@
+// The keyword checks: type, the number, string, array and object groups, enum and const.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "json/json.h"
+#include "regex/regex.h"
+#include "schema/validator.h"
+#include "schema/validator_internal.h"
+
+namespace vardel::schema {
+
+namespace {
+
+using json::Value;
+
+// The texts of the string elements, in order; the views point into `elements`.
+std::vector<std::string_view> collect_type_names(const json::Array& elements) {
+  std::vector<std::string_view> names;
+  for (const Value& element : elements) {
+    if (element.is_string()) {
+      names.push_back(element.as_string());
+    }
+  }
+  return names;
+}
+
+std::string_view actual_type_name(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::null:
+      return "null";
+    case Value::Kind::boolean:
+      return "boolean";
+    case Value::Kind::unsigned_integer:
+    case Value::Kind::signed_integer:
+    case Value::Kind::floating:
+      return "number";
+    case Value::Kind::string:
+      return "string";
+    case Value::Kind::array:
+      return "array";
+    case Value::Kind::object:
+      return "object";
+  }
+  return "null";
+}
+
+bool type_matches(std::string_view name, const Value& value) {
+  if (name == "integer") {
+    return value.is_integer();
+  }
+  return name == actual_type_name(value);
+}
+
+// An integer form becomes the nearest double (ties to even, the conversion's default rounding).
+double double_view(const Value& number) {
+  switch (number.kind()) {
+    case Value::Kind::unsigned_integer:
+      return static_cast<double>(number.as_unsigned());
+    case Value::Kind::signed_integer:
+      return static_cast<double>(number.as_signed());
+    case Value::Kind::floating:
+      return number.as_double();
+    case Value::Kind::null:
+    case Value::Kind::boolean:
+    case Value::Kind::string:
+    case Value::Kind::array:
+    case Value::Kind::object:
+      break;
+  }
+  return 0.0;
+}
+
+// The limit of a count or length keyword: only a number held as an unsigned integer counts.
+std::optional<std::uint64_t> unsigned_limit(const Value* limit) {
+  if (limit == nullptr || limit->kind() != Value::Kind::unsigned_integer) {
+    return std::nullopt;
+  }
+  return limit->as_unsigned();
+}
+
+// Strings hold valid UTF-8, so every byte that is not a continuation byte starts a code point.
+std::uint64_t code_point_count(std::string_view text) {
+  std::uint64_t count = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+std::string expected_types(const std::vector<std::string_view>& names) {
+  if (names.size() == 1) {
+    return std::string(names.front());
+  }
+  std::string text = "one of [";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) {
+      text += ", ";
+    }
+    text += names[i];
+  }
+  text += ']';
+  return text;
+}
+
+}  // namespace
+
+namespace {
+
+// Whether `key`, already known to have the word's length, is that word; a fixed-size compare
+// the compiler turns into a few integer comparisons.
+template <std::size_t N>
+bool is_word(std::string_view key, const char (&word)[N]) {
+  return std::memcmp(key.data(), word, N - 1) == 0;
+}
+
+// The decimal text of an array index, without allocating.
+class IndexText {
+ public:
+  explicit IndexText(std::size_t index)
+      : size_(static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, index).ptr -
+                                       digits_)) {}
+  [[nodiscard]] std::string_view view() const { return std::string_view(digits_, size_); }
+
+ private:
+  char digits_[24];
+  std::size_t size_;
+};
+
+// Byte-wise three-way comparison of two keys, the order objects keep their members in. Keys
+// mostly differ in their first byte, which is compared here before the library call.
+int compare_keys(std::string_view a, std::string_view b) {
+  if (!a.empty() && !b.empty() && a.front() != b.front()) {
+    return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front()) ? -1 : 1;
+  }
+  return a.compare(b);
+}
+
+// Moves `next` past the members ordered before `key` and returns the member with that key, or
+// nullptr. Called with increasing keys, it walks two objects side by side in one pass.
+const json::Member* advance_to(json::Object::const_iterator& next, json::Object::const_iterator end,
+                               std::string_view key) {
+  for (; next != end; ++next) {
+    const int order = compare_keys(next->key, key);
+    if (order == 0) {
+      return &*next;
+    }
+    if (order > 0) {
+      return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+bool has_member(const json::Object& members, std::string_view key) {
+  auto it = std::lower_bound(
+      members.begin(), members.end(), key,
+      [](const json::Member& m, std::string_view k) { return compare_keys(m.key, k) < 0; });
+  return it != members.end() && compare_keys(it->key, key) == 0;
+}
+
+}  // namespace
+
+Keywords Keywords::of(const json::Object& schema) {
+  Keywords k;
+  for (const json::Member& member : schema) {
+    const std::string_view key = member.key;
+    const Value* value = &member.value;
+    // Dispatch on the length first: most schema members are keywords, and few share a length.
+    switch (key.size()) {
+      case 4:
+        if (is_word(key, "type")) {
+          k.set(Slot::type, value);
+        } else if (is_word(key, "enum")) {
+          k.set(Slot::enum_values, value);
+        }
+        break;
+      case 5:
+        if (is_word(key, "const")) {
+          k.set(Slot::const_value, value);
+        } else if (is_word(key, "items")) {
+          k.set(Slot::items, value);
+        }
+        break;
+      case 6:
+        if (is_word(key, "format")) {
+          k.set(Slot::format, value);
+        }
+        break;
+      case 7:
+        if (is_word(key, "minimum")) {
+          k.set(Slot::minimum, value);
+        } else if (is_word(key, "maximum")) {
+          k.set(Slot::maximum, value);
+        } else if (is_word(key, "pattern")) {
+          k.set(Slot::pattern, value);
+        }
+        break;
+      case 8:
+        if (is_word(key, "required")) {
+          k.set(Slot::required, value);
+        } else if (is_word(key, "minItems")) {
+          k.set(Slot::min_items, value);
+        } else if (is_word(key, "maxItems")) {
+          k.set(Slot::max_items, value);
+        }
+        break;
+      case 9:
+        if (is_word(key, "minLength")) {
+          k.set(Slot::min_length, value);
+        } else if (is_word(key, "maxLength")) {
+          k.set(Slot::max_length, value);
+        }
+        break;
+      case 10:
+        if (is_word(key, "multipleOf")) {
+          k.set(Slot::multiple_of, value);
+        } else if (is_word(key, "properties")) {
+          k.set(Slot::properties, value);
+        }
+        break;
+      case 11:
+        if (is_word(key, "uniqueItems")) {
+          k.set(Slot::unique_items, value);
+        }
+        break;
+      case 13:
+        if (is_word(key, "minProperties")) {
+          k.set(Slot::min_properties, value);
+        } else if (is_word(key, "maxProperties")) {
+          k.set(Slot::max_properties, value);
+        }
+        break;
+      case 20:
+        if (is_word(key, "additionalProperties")) {
+          k.set(Slot::additional_properties, value);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return k;
+}
+
+void Validator::check_type(const Value& value, const Keywords& schema,
+                           const std::string& instance_path, const std::string& schema_path,
+                           std::vector<ValidationError>& errors) const {
+  const Value* type = schema.type();
+  if (type == nullptr) {
+    return;
+  }
+  std::vector<std::string_view> names;
+  if (type->is_string()) {
+    if (type_matches(type->as_string(), value)) {
+      return;
+    }
+    names.push_back(type->as_string());
+  } else if (type->is_array()) {
+    // The names are listed only for the message, so the common case of a match builds nothing.
+    for (const Value& element : type->as_array()) {
+      if (element.is_string() && type_matches(element.as_string(), value)) {
+        return;
+      }
+    }
+    names = collect_type_names(type->as_array());
+  } else {
+    return;
+  }
+  std::string message = "Expected type " + expected_types(names) + ", got ";
+  message += actual_type_name(value);
+  errors.push_back(
+      make_error(instance_path, schema_path, "type", std::move(message), value, *type));
+}
+
+void Validator::check_number(const Value& value, const Keywords& schema,
+                             const std::string& instance_path, const std::string& schema_path,
+                             std::vector<ValidationError>& errors) const {
+  const double v = double_view(value);
+  if (const Value* minimum = schema.minimum(); minimum != nullptr && minimum->is_number()) {
+    const double m = double_view(*minimum);
+    if (m > v) {
+      errors.push_back(make_error(
+          instance_path, schema_path, "minimum",
+          "Value " + json::number_text(v) + " is less than minimum " + json::number_text(m),
+          Value(v), *minimum));
+    }
+  }
+  if (const Value* maximum = schema.maximum(); maximum != nullptr && maximum->is_number()) {
+    const double m = double_view(*maximum);
+    if (v > m) {
+      errors.push_back(
+          make_error(instance_path, schema_path, "maximum",
+                     "Value " + json::number_text(v) + " exceeds maximum " + json::number_text(m),
+                     Value(v), *maximum));
+    }
+  }
+  if (const Value* multiple = schema.multiple_of(); multiple != nullptr && multiple->is_number()) {
+    const double d = double_view(*multiple);
+    if (d > 0) {
+      // An infinite quotient leaves NaN here, which is not 0: such a value fails.
+      const double q = v / d;
+      if (q - std::trunc(q) != 0) {
+        errors.push_back(make_error(
+            instance_path, schema_path, "multipleOf",
+            "Value " + json::number_text(v) + " is not a multiple of " + json::number_text(d),
+            Value(v), *multiple));
+      }
+    }
+  }
+}
+
+void Validator::check_string(const Value& value, const Keywords& schema,
+                             const std::string& instance_path, const std::string& schema_path,
+                             std::vector<ValidationError>& errors) const {
+  const std::string& text = value.as_string();
+  const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length());
+  const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length());
+  if (min_length || max_length) {
+    const std::uint64_t n = code_point_count(text);
+    if (min_length && n < *min_length) {
+      errors.push_back(make_error(instance_path, schema_path, "minLength",
+                                  "String length " + std::to_string(n) + " is less than minimum " +
+                                      std::to_string(*min_length),
+                                  value, *schema.min_length()));
+    }
+    if (max_length && n > *max_length) {
+      errors.push_back(make_error(
+          instance_path, schema_path, "maxLength",
+          "String length " + std::to_string(n) + " exceeds maximum " + std::to_string(*max_length),
+          value, *schema.max_length()));
+    }
+  }
+  const Value* pattern = schema.pattern();
+  if (pattern == nullptr || !pattern->is_string()) {
+    return;
+  }
+  const std::string& p = pattern->as_string();
+  auto compiled = regex::Regex::compile(p);
+  if (!compiled) {
+    errors.push_back(make_error(instance_path, schema_path, "pattern",
+                                "Invalid regex pattern: '" + p + "'", value, *pattern));
+    return;
+  }
+  if (!compiled->search(text)) {
+    errors.push_back(make_error(instance_path, schema_path, "pattern",
+                                "String '" + text + "' does not match pattern '" + p + "'", value,
+                                *pattern));
+  }
+}
+
+void Validator::check_enum(const Value& value, const Keywords& schema,
+                           const std::string& instance_path, const std::string& schema_path,
+                           std::vector<ValidationError>& errors) const {
+  const Value* allowed = schema.enum_values();
+  if (allowed == nullptr || !allowed->is_array()) {
+    return;
+  }
+  for (const Value& element : allowed->as_array()) {
+    if (element == value) {
+      return;
+    }
+  }
+  errors.push_back(make_error(instance_path, schema_path, "enum",
+                              "Value is not one of the allowed enum values", value, *allowed));
+}
+
+void Validator::check_const(const Value& value, const Keywords& schema,
+                            const std::string& instance_path, const std::string& schema_path,
+                            std::vector<ValidationError>& errors) const {
+  const Value* constant = schema.const_value();
+  if (constant == nullptr || *constant == value) {
+    return;
+  }
+  errors.push_back(make_error(instance_path, schema_path, "const",
+                              "Value does not match the required constant", value, *constant));
+}
+
+void Validator::check_array(const Value& value, const Keywords& schema, std::string& instance_path,
+                            std::string& schema_path, std::vector<ValidationError>& errors) const {
+  const json::Array& items = value.as_array();
+  const std::uint64_t length = items.size();
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_items());
+      limit && length < *limit) {
+    errors.push_back(make_error(instance_path, schema_path, "minItems",
+                                "Array length " + std::to_string(length) +
+                                    " is less than minimum " + std::to_string(*limit),
+                                value, *schema.min_items()));
+  }
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_items());
+      limit && length > *limit) {
+    errors.push_back(make_error(
+        instance_path, schema_path, "maxItems",
+        "Array length " + std::to_string(length) + " exceeds maximum " + std::to_string(*limit),
+        value, *schema.max_items()));
+  }
+  if (const Value* unique = schema.unique_items();
+      unique != nullptr && unique->is_bool() && unique->as_bool()) {
+    // Items repeat each other exactly when their compact texts are the same bytes: this keeps
+    // 1 apart from 1.0 and 0.0 apart from -0.0.
+    std::unordered_set<std::string> seen;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (!seen.insert(json::write_compact(items[i])).second) {
+        const std::size_t size = push_step(instance_path, IndexText(i).view());
+        errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
+                                    "Array contains duplicate items", items[i], Value(true)));
+        instance_path.resize(size);
+        break;
+      }
+    }
+  }
+  // A schema that is not an object would accept every item, so there is nothing to visit.
+  const Value* item_schema = schema.items();
+  if (item_schema == nullptr || !item_schema->is_object()) {
+    return;
+  }
+  const std::size_t schema_size = push_step(schema_path, "items");
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::size_t size = push_step(instance_path, IndexText(i).view());
+    validate_value(items[i], *item_schema, instance_path, schema_path, errors);
+    instance_path.resize(size);
+  }
+  schema_path.resize(schema_size);
+}
+
+void Validator::check_object(const Value& value, const Keywords& schema, std::string& instance_path,
+                             std::string& schema_path, std::vector<ValidationError>& errors) const {
+  const json::Object& members = value.as_object();
+  const std::uint64_t count = members.size();
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties());
+      limit && count < *limit) {
+    errors.push_back(make_error(
+        instance_path, schema_path, "minProperties",
+        "Object has " + std::to_string(count) + " properties, minimum is " + std::to_string(*limit),
+        value, *schema.min_properties()));
+  }
+  if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.max_properties());
+      limit && count > *limit) {
+    errors.push_back(make_error(
+        instance_path, schema_path, "maxProperties",
+        "Object has " + std::to_string(count) + " properties, maximum is " + std::to_string(*limit),
+        value, *schema.max_properties()));
+  }
+  if (const Value* required = schema.required(); required != nullptr && required->is_array()) {
+    for (const Value& name : required->as_array()) {
+      if (name.is_string() && !has_member(members, name.as_string())) {
+        errors.push_back(make_error(instance_path, schema_path, "required",
+                                    "Missing required property '" + name.as_string() + "'", value,
+                                    *required));
+      }
+    }
+  }
+  const Value* properties = schema.properties();
+  if (properties != nullptr && properties->is_object()) {
+    const json::Object& named = properties->as_object();
+    // Both objects are in key order, so one merged walk pairs every member with its schema.
+    auto next = named.begin();
+    for (const json::Member& member : members) {
+      const json::Member* member_schema = advance_to(next, named.end(), member.key);
+      if (member_schema == nullptr) {
+        continue;
+      }
+      const std::size_t size = push_step(instance_path, member.key);
+      const std::size_t schema_size = push_step(schema_path, "properties");
+      schema_path += '/';
+      schema_path += member.key;
+      validate_value(member.value, member_schema->value, instance_path, schema_path, errors);
+      schema_path.resize(schema_size);
+      instance_path.resize(size);
+    }
+  }
+  if (const Value* additional = schema.additional_properties()) {
+    check_additional_properties(members, properties, *additional, instance_path, schema_path,
+                                errors);
+  }
+}
+
+void Validator::check_additional_properties(const json::Object& members, const Value* properties,
+                                            const Value& additional, std::string& instance_path,
+                                            std::string& schema_path,
+                                            std::vector<ValidationError>& errors) const {
+  const bool forbidden = additional.is_bool() && !additional.as_bool();
+  if (!forbidden && !additional.is_object()) {
+    return;
+  }
+  // Only an object of schemas names members; any other `properties` leaves every member extra.
+  // Both objects are in key order, so one merged walk finds the members it does not name.
+  const json::Object* named =
+      properties != nullptr && properties->is_object() ? &properties->as_object() : nullptr;
+  json::Object::const_iterator next, end;
+  if (named != nullptr) {
+    next = named->begin();
+    end = named->end();
+  }
+  for (const json::Member& member : members) {
+    if (named != nullptr && advance_to(next, end, member.key) != nullptr) {
+      continue;
+    }
+    const std::size_t size = push_step(instance_path, member.key);
+    if (forbidden) {
+      errors.push_back(make_error(instance_path, schema_path, "additionalProperties",
+                                  "Additional property '" + member.key + "' is not allowed",
+                                  member.value, Value(false)));
+    } else {
+      const std::size_t schema_size = push_step(schema_path, "additionalProperties");
+      validate_value(member.value, additional, instance_path, schema_path, errors);
+      schema_path.resize(schema_size);
+    }
+    instance_path.resize(size);
+  }
+}
+
+}  // namespace vardel::schema

@@ -1,0 +1,75 @@
+// The validator's entry points and the recursive engine that applies a schema to a value.
+#include "schema/validator.h"
+
+#include <utility>
+
+#include "schema/validator_internal.h"
+
+namespace vardel::schema {
+
+ValidationError make_error(const std::string& instance_path, const std::string& schema_path,
+                           std::string_view keyword, std::string message,
+                           json::Value instance_value, json::Value schema_value) {
+  std::string keyword_path = schema_path;
+  keyword_path += '/';
+  keyword_path += keyword;
+  return ValidationError{instance_path,      std::move(keyword_path),   std::string(keyword),
+                         std::move(message), std::move(instance_value), std::move(schema_value)};
+}
+
+std::expected<Validator, ValidationError> Validator::new_(json::Value schema,
+                                                          ValidatorOptions options) {
+  if (!schema.is_object()) {
+    return std::unexpected(ValidationError{"", "", "schema", "Schema must be an object",
+                                           std::nullopt, std::move(schema)});
+  }
+  return Validator(std::move(schema), std::move(options));
+}
+
+std::vector<ValidationError> Validator::validate(const json::Value& instance) const {
+  std::vector<ValidationError> errors;
+  std::string instance_path;
+  std::string schema_path;
+  validate_value(instance, schema_, instance_path, schema_path, errors);
+  return errors;
+}
+
+void Validator::validate_value(const json::Value& value, const json::Value& schema,
+                               std::string& instance_path, std::string& schema_path,
+                               std::vector<ValidationError>& errors) const {
+  if (options_.stop_at_first_error && !errors.empty()) {
+    return;
+  }
+  // Any sub-schema that is not an object, true and false included, accepts everything.
+  if (!schema.is_object()) {
+    return;
+  }
+  const Keywords keywords = Keywords::of(schema.as_object());
+  check_type(value, keywords, instance_path, schema_path, errors);
+  switch (value.kind()) {
+    case json::Value::Kind::unsigned_integer:
+    case json::Value::Kind::signed_integer:
+    case json::Value::Kind::floating:
+      check_number(value, keywords, instance_path, schema_path, errors);
+      break;
+    case json::Value::Kind::string:
+      check_string(value, keywords, instance_path, schema_path, errors);
+      if (keywords.format() != nullptr) {
+        check_format(value, *keywords.format(), instance_path, schema_path, errors);
+      }
+      break;
+    case json::Value::Kind::array:
+      check_array(value, keywords, instance_path, schema_path, errors);
+      break;
+    case json::Value::Kind::object:
+      check_object(value, keywords, instance_path, schema_path, errors);
+      break;
+    case json::Value::Kind::null:
+    case json::Value::Kind::boolean:
+      break;
+  }
+  check_enum(value, keywords, instance_path, schema_path, errors);
+  check_const(value, keywords, instance_path, schema_path, errors);
+}
+
+}  // namespace vardel::schema

@@ -1,0 +1,52 @@
+#include "src/lib/load_schema.h"
+
+#include <utility>
+
+#include "json/json.h"
+#include "platform/platform.h"
+
+namespace vardel {
+
+std::expected<schema::Validator, LintError> load_schema(const std::string& path) {
+  auto text = platform::read_file(path);
+  if (!text) {
+    return std::unexpected(LintError{LintError::Io{"unable to read file: " + path}});
+  }
+  auto schema = json::parse(*text);
+  if (!schema) {
+    return std::unexpected(LintError{LintError::Json{std::move(schema.error())}});
+  }
+  auto validator =
+      schema::Validator::new_(std::move(*schema), schema::ValidatorOptions::default_());
+  if (!validator) {
+    return std::unexpected(LintError{LintError::Schema{std::move(validator.error().message)}});
+  }
+  return std::move(*validator);
+}
+
+std::vector<LintError> validate_file(const std::string& path, const schema::Validator& validator) {
+  std::vector<LintError> errors;
+  auto text = platform::read_file(path);
+  if (!text) {
+    errors.push_back(LintError{LintError::Io{"unable to read file: " + path}});
+    return errors;
+  }
+  auto document = json::parse(*text);
+  if (!document) {
+    errors.push_back(LintError{LintError::Json{std::move(document.error())}});
+    return errors;
+  }
+  return validation_errors_to_lint_errors(validator.validate(*document));
+}
+
+std::vector<LintError> validation_errors_to_lint_errors(
+    std::vector<schema::ValidationError> errors) {
+  std::vector<LintError> lint_errors;
+  lint_errors.reserve(errors.size());
+  for (schema::ValidationError& error : errors) {
+    lint_errors.push_back(LintError{LintError::Schema{std::move(error.message)}});
+  }
+  return lint_errors;
+}
+
+}  // namespace vardel
