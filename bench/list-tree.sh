@@ -1,9 +1,9 @@
 #!/bin/sh
 # Times discovery against `find DIR -type f | sort` on a tree of 20,000 files in 2,000 folders.
-# Usage: bench/list-tree.sh [BUILD_DIR]   (default out; needs vardel_discovery_bench built)
+# Usage: bench/list-tree.sh [BUILD_DIR]   (default out; times the built vardel -l too)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/out}
+build=$(cd "${1:-$root/out}" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/list-tree-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 tree=$work/tree
@@ -32,5 +32,8 @@ time_it() {
 }
 time_it "find tree -type f | sort"
 time_it "find tree -type f | LC_ALL=C sort"
+if [ -x "$build/src/vardel/vardel" ]; then
+  time_it "$build/src/vardel/vardel -l tree"
+fi
 
 VARDEL_BENCH_TREE=$tree "$build/bench/vardel_discovery_bench" --benchmark_filter='FindJsonFiles|Walk'
