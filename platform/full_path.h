@@ -56,7 +56,9 @@ struct PathPrefix {
 // back unchanged; any other is anchored (UNC, device, drive, the current directory's drive or
 // prefix for a rooted path, the current directory for a relative one), its "." and ".." are
 // folded and it is written with "\" only. A drive-relative "D:x" resolves against the current
-// directory when that is on drive D, else against "D:\". Returns nullopt for the empty path.
+// directory when that is on drive D, else against "D:\". Names keep trailing dots and spaces:
+// where "x.json." names a file of its own, that is the name it is selected by. Returns nullopt
+// for the empty path.
 [[nodiscard]] std::optional<std::string> resolve_full_path(std::string_view path,
                                                            std::string_view current_directory);
 
