@@ -301,6 +301,42 @@ std::expected<std::vector<std::string>, OsError> list_directory(std::string_view
   }
 }
 
+std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
+    std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  const DirectoryHandle dir(::opendir(native->c_str()));
+  if (!dir) {
+    return std::unexpected(os_error(errno));
+  }
+  std::vector<DirectoryEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) {
+        return std::unexpected(os_error(errno));
+      }
+      return entries;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    // A link needs its target's type too, and some file systems tell no type (DT_UNKNOWN):
+    // both are left to link_metadata.
+    std::optional<Metadata> metadata;
+    if (entry->d_type == DT_DIR) {
+      metadata = Metadata{FILE_ATTRIBUTE_DIRECTORY, 0};
+    } else if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
+      metadata = Metadata{FILE_ATTRIBUTE_NORMAL, 0};
+    }
+    entries.push_back(DirectoryEntry{std::string(name), metadata});
+  }
+}
+
 std::expected<std::string, OsError> read_file(std::string_view path) {
   const auto native = system_path(path);
   if (!native) {
