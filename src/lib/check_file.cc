@@ -17,9 +17,9 @@ std::expected<void, LintError> check_json(std::string_view text) {
 }
 
 std::expected<void, LintError> check_json5(std::string_view text) {
-  const auto value = json5::json5_to_value(text);
-  if (!value) {
-    return std::unexpected(LintError{LintError::Json5{value.error()}});
+  const auto checked = json5::json5_check(text);
+  if (!checked) {
+    return std::unexpected(LintError{LintError::Json5{checked.error()}});
   }
   return {};
 }
