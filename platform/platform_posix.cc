@@ -119,8 +119,11 @@ struct DirectoryCloser {
 using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 
 // Reads to the end of the file into `text`, which starts with room for `capacity` bytes and
-// grows when the file is longer than expected.
-std::expected<void, OsError> read_to_end(int fd, std::size_t capacity, std::string& text) {
+// grows when the file is longer than expected. A read that comes back short of what was asked
+// with exactly `size` bytes in hand, the size the file's metadata gave, has met the end: that
+// saves a second read per file only to be told so.
+std::expected<void, OsError> read_to_end(int fd, std::size_t size_hint, std::size_t capacity,
+                                         std::string& text) {
   std::size_t used = 0;
   int error = 0;
   bool at_end = false;
@@ -140,7 +143,12 @@ std::expected<void, OsError> read_to_end(int fd, std::size_t capacity, std::stri
           at_end = true;
           break;
         }
+        const bool short_read = static_cast<std::size_t>(got) < size - used;
         used += static_cast<std::size_t>(got);
+        if (short_read && used == size_hint) {
+          at_end = true;
+          break;
+        }
       }
       return used;
     });
@@ -365,7 +373,8 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
   }
   try {
     // One byte more than the size, so that the end shows without growing the buffer.
-    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size) + 1, text);
+    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size),
+                                  static_cast<std::size_t>(size) + 1, text);
     if (!done) {
       return std::unexpected(done.error());
     }
