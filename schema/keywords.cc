@@ -161,6 +161,21 @@ const json::Member* advance_to(json::Object::const_iterator& next, json::Object:
   return nullptr;
 }
 
+// Asks for the cache lines of an object's members at once. A large document lies far outside
+// the cache, and the binary searches of `required` would otherwise wait for one line after the
+// other; the walks that follow read the same lines.
+void prefetch_members(const json::Object& members) {
+  if (members.empty()) {
+    return;
+  }
+  const char* first = reinterpret_cast<const char*>(&*members.begin());
+  const char* end = first + members.size() * sizeof(json::Member);
+  constexpr std::size_t LINE = 64;
+  for (const char* line = first; line < end; line += LINE) {
+    __builtin_prefetch(line);
+  }
+}
+
 bool has_member(const json::Object& members, std::string_view key) {
   auto it = std::lower_bound(
       members.begin(), members.end(), key,
@@ -436,6 +451,7 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
                              std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Object& members = value.as_object();
   const std::uint64_t count = members.size();
+  prefetch_members(members);
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties());
       limit && count < *limit) {
     errors.push_back(make_error(
