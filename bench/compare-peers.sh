@@ -150,8 +150,10 @@ for f in big/records.json json5/big/big.json5; do
   fi
   size=$(stat -c %s "$f")
   peak=$(peak_mib "$vardel $flag $f")
-  python3 -c 'import sys
-size, peak = int(sys.argv[2]) / 1048576, float(sys.argv[3])
-print(f"| vardel {sys.argv[1]} | {size:.1f} | {peak:.1f} | {size + 32:.1f} | {\"yes\" if peak <= size + 32 else \"NO\"} |")' \
-    "$f" "$size" "$peak"
+  python3 - "$f" "$size" "$peak" <<'EOF'
+import sys
+name, size, peak = sys.argv[1], int(sys.argv[2]) / 1048576, float(sys.argv[3])
+met = "yes" if peak <= size + 32 else "NO"
+print(f"| vardel {name} | {size:.1f} | {peak:.1f} | {size + 32:.1f} | {met} |")
+EOF
 done
