@@ -524,6 +524,38 @@ TEST_F(HostileRun, RefusesAFileLargerThanMemory) {
   expect_peak_at_most(measured, 64 * MIB);
 }
 
+TEST_F(HostileRun, RefusesADocumentTooLargeForMemory) {
+  if (SANITIZED) {
+    GTEST_SKIP() << "the sanitizers end the program when an allocation fails";
+  }
+  // A 16 MiB array of numbers: reading and checking it as JSON needs little beyond its bytes,
+  // its tree as JSON5 and its value for validation need hundreds of MiB, beyond the limit.
+  write_giant("big.json", "[", "1,", "11]", 16 * MIB);
+  write_giant("big.json5", "[", "1,", "11]", 16 * MIB);
+  write("s.json", "{}");
+  write("t.json5", "[");
+  struct Case {
+    std::vector<std::string> arguments;
+    RunResult want;
+  };
+  const Case CASES[] = {
+      {{"big.json"}, {0, "", ""}},
+      // The run goes on after the refusal.
+      {{"-5", "big.json5", "t.json5"},
+       failed("error: big.json5: unable to read path: big.json5\n"
+              "error: t.json5:  --> 1:2\n  |\n1 | [\n  |  ^---\n  |\n"
+              "  = expected array, boolean, null, number, object, or string\n")},
+      {{"-s", "s.json", "big.json"}, failed("error: big.json: unable to read file: big.json\n")},
+      {{"-s", "big.json", "s.json"}, failed("error: big.json: unable to read file: big.json\n")},
+  };
+  for (const Case& c : CASES) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    RunOptions options;
+    options.address_space_bytes = 128 * MIB;
+    EXPECT_EQ(run_with(c.arguments, options).result, c.want);
+  }
+}
+
 TEST_F(HostileRun, NamesOddEntriesMetInAWalk) {
   const std::string full = windows_root();
   const std::string fffd = "\xEF\xBF\xBD";

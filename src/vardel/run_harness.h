@@ -69,14 +69,17 @@ struct RunOptions {
   bool stderr_full = false;      // standard error on /dev/full
   bool stdin_idle_pipe = false;  // standard input a pipe that stays open and never gets data
   std::chrono::milliseconds limit{20000};    // a run still going then is killed and fails
+  long address_space_bytes = 0;              // when set, the program's allocations fail beyond this
   std::function<void(pid_t)> while_running;  // called once the program has started
 };
 
 // One run, measured.
 struct Measured {
   RunResult result;
-  long peak_rss_bytes = 0;  // the program's peak resident memory
-  double seconds = 0;       // wall-clock time
+  // The program's peak resident memory; it includes the few MiB of the test's own pages that
+  // the child held between fork and exec.
+  long peak_rss_bytes = 0;
+  double seconds = 0;  // wall-clock time
   bool timed_out = false;
 };
 
@@ -235,6 +238,11 @@ class VardelRun : public testing::Test {
         if (fd > STDERR_FILENO) {
           ::close(fd);
         }
+      }
+      if (options.address_space_bytes > 0) {
+        const auto bytes = static_cast<rlim_t>(options.address_space_bytes);
+        const rlimit cap{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &cap);
       }
       // The test's own signal settings must not leak into the program's.
       ::signal(SIGPIPE, SIG_DFL);
