@@ -218,8 +218,8 @@ class VardelRun : public testing::Test {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
+      const int full = ::open("/dev/full", O_WRONLY);
       if (options.out == Stdout::full_device) {
-        const int full = ::open("/dev/full", O_WRONLY);
         ::dup2(full, STDOUT_FILENO);
       } else if (options.out == Stdout::closed_descriptor) {
         ::close(STDOUT_FILENO);
@@ -227,14 +227,15 @@ class VardelRun : public testing::Test {
         ::dup2(out_pipe[1], STDOUT_FILENO);
       }
       if (options.stderr_full) {
-        ::dup2(::open("/dev/full", O_WRONLY), STDERR_FILENO);
+        ::dup2(full, STDERR_FILENO);
       } else {
         ::dup2(err_pipe[1], STDERR_FILENO);
       }
       if (options.stdin_idle_pipe) {
         ::dup2(in_pipe[0], STDIN_FILENO);
       }
-      for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1], in_pipe[0], in_pipe[1]}) {
+      for (int fd :
+           {full, out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1], in_pipe[0], in_pipe[1]}) {
         if (fd > STDERR_FILENO) {
           ::close(fd);
         }
