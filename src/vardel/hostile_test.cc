@@ -348,13 +348,18 @@ class Watch {
 };
 
 TEST_F(HostileRun, ReportsAFileThatVanishedAfterDiscovery) {
-  // While the program reads and parses the large a.json, b.json, already found, is removed. The
-  // parse takes tens of milliseconds, ample time; should the program still win the race, as the
-  // order of the events shows, the run is repeated.
+  // While the program reads and parses the large a.json, the files found after it change:
+  // b.json is removed, b2.json becomes a named pipe, b3.json a directory. The parse takes tens
+  // of milliseconds, ample time; should the program still win the race, as the order of the
+  // events shows, the run is repeated.
   write_giant("a.json", "[", "1,", "11]", 16 * MIB);
   write("c.json", "[1,]");
+  const std::vector<std::string> changed = {"b.json", "b2.json", "b3.json"};
   for (int attempt = 0; attempt < 3; ++attempt) {
-    write("b.json", "{}");
+    for (const std::string& name : changed) {
+      fs::remove_all(root_ / name);
+      write(name, "{}");
+    }
     Watch watch(root_);
     if (!watch.ok()) {
       GTEST_SKIP() << "no inotify here: " << std::strerror(errno);
@@ -363,20 +368,29 @@ TEST_F(HostileRun, ReportsAFileThatVanishedAfterDiscovery) {
     RunOptions options;
     options.while_running = [&](pid_t) {
       events = watch.read("open a.json", std::chrono::seconds(10));
-      fs::remove(root_ / "b.json");
+      for (const std::string& name : changed) {
+        fs::remove(root_ / name);
+      }
+      ::mkfifo((root_ / "b2.json").c_str(), 0600);
+      fs::create_directory(root_ / "b3.json");
     };
-    const Measured measured = run_with({"a.json", "b.json", "c.json"}, options);
+    const Measured measured =
+        run_with({"a.json", "b.json", "b2.json", "b3.json", "c.json"}, options);
     const std::vector<std::string> rest = watch.read("", {});
     events.insert(events.end(), rest.begin(), rest.end());
-    const bool lost_race =
-        std::ranges::find(events, "open b.json") < std::ranges::find(events, "delete b.json");
+    const bool lost_race = std::ranges::any_of(changed, [&](const std::string& name) {
+      return std::ranges::find(events, "open " + name) <
+             std::ranges::find(events, "delete " + name);
+    });
     if (!lost_race) {
       EXPECT_EQ(measured.result, failed("error: b.json: unable to read path: b.json\n"
+                                        "error: b2.json: unable to read path: b2.json\n"
+                                        "error: b3.json: unable to read path: b3.json\n"
                                         "error: c.json: trailing comma at line 1 column 4\n"));
       return;
     }
   }
-  FAIL() << "the program opened b.json before it was removed, three times";
+  FAIL() << "the program opened a changed file before it changed, three times";
 }
 
 TEST_F(HostileRun, EndsInOrderWhenItsOutputGoesNowhere) {
