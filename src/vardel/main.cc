@@ -5,8 +5,8 @@
 #include "platform/platform.h"
 #include "src/lib/check_file.h"
 #include "src/lib/discovery.h"
-#include "src/lib/lint_error.h"
 #include "src/lib/load_schema.h"
+#include "src/lib/lint_error.h"
 #include "src/vardel/command_line.h"
 
 namespace vardel {
