@@ -1,6 +1,7 @@
 // The platform layer on POSIX systems: Windows semantics over stat, readdir, read and write.
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -320,6 +321,11 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
     return std::unexpected(os_error(errno));
   }
   std::vector<DirectoryEntry> entries;
+  // The type from the listing stands for link_metadata only where that call would succeed. A
+  // directory that can be read but not searched fails every metadata query in it: one query on
+  // its first entry tells, and then every entry is left to link_metadata and fails as before.
+  bool searchable = false;
+  bool probed = false;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
@@ -333,12 +339,20 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
     if (name == "." || name == "..") {
       continue;
     }
-    // A link needs its target's type too, and some file systems tell no type (DT_UNKNOWN):
-    // both are left to link_metadata.
+    if (!probed) {
+      probed = true;
+      struct stat info {};
+      searchable = ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    // Also left to link_metadata: a link, which needs its target's type too; an entry of a file
+    // system that tells no type (DT_UNKNOWN); a name holding a "\", which the path turns into a
+    // separator; and a path too long for the system.
+    const bool reachable = searchable && name.find('\\') == std::string_view::npos &&
+                           native->size() + 1 + name.size() < PATH_MAX;
     std::optional<Metadata> metadata;
-    if (entry->d_type == DT_DIR) {
+    if (reachable && entry->d_type == DT_DIR) {
       metadata = Metadata{FILE_ATTRIBUTE_DIRECTORY, 0};
-    } else if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
+    } else if (reachable && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
       metadata = Metadata{FILE_ATTRIBUTE_NORMAL, 0};
     }
     entries.push_back(DirectoryEntry{std::string(name), metadata});

@@ -543,10 +543,13 @@ TEST_F(HostileRun, RefusesADocumentTooLargeForMemory) {
   if (SANITIZED) {
     GTEST_SKIP() << "the sanitizers end the program when an allocation fails";
   }
-  // A 16 MiB array of numbers: reading and checking it as JSON needs little beyond its bytes,
-  // its tree as JSON5 and its value for validation need hundreds of MiB, beyond the limit.
+  // A 16 MiB array of numbers: reading and checking it, as JSON or as JSON5, needs little
+  // beyond its bytes; its value for validation needs hundreds of MiB, beyond the limit. A file
+  // larger than the limit cannot even be read.
   write_giant("big.json", "[", "1,", "11]", 16 * MIB);
   write_giant("big.json5", "[", "1,", "11]", 16 * MIB);
+  std::ofstream(root_ / "huge.json5").close();
+  fs::resize_file(root_ / "huge.json5", 256 * MIB);
   write("s.json", "{}");
   write("t.json5", "[");
   struct Case {
@@ -555,9 +558,12 @@ TEST_F(HostileRun, RefusesADocumentTooLargeForMemory) {
   };
   const Case CASES[] = {
       {{"big.json"}, {0, "", ""}},
-      // The run goes on after the refusal.
       {{"-5", "big.json5", "t.json5"},
-       failed("error: big.json5: unable to read path: big.json5\n"
+       failed("error: t.json5:  --> 1:2\n  |\n1 | [\n  |  ^---\n  |\n"
+              "  = expected array, boolean, null, number, object, or string\n")},
+      // The run goes on after the refusal.
+      {{"-5", "huge.json5", "t.json5"},
+       failed("error: huge.json5: unable to read path: huge.json5\n"
               "error: t.json5:  --> 1:2\n  |\n1 | [\n  |  ^---\n  |\n"
               "  = expected array, boolean, null, number, object, or string\n")},
       {{"-s", "s.json", "big.json"}, failed("error: big.json: unable to read file: big.json\n")},
