@@ -10,8 +10,7 @@
 
 namespace vardel::platform {
 
-std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
-    std::string_view path) {
+std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
   auto names = list_directory(path);
   if (!names) {
     return std::unexpected(std::move(names.error()));

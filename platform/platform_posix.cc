@@ -310,8 +310,7 @@ std::expected<std::vector<std::string>, OsError> list_directory(std::string_view
   }
 }
 
-std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
-    std::string_view path) {
+std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
   const auto native = system_path(path);
   if (!native) {
     return std::unexpected(native.error());

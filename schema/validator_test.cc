@@ -450,8 +450,8 @@ TEST(Validator, UniqueItemsNamesTheFirstRepeat) {
     if (c.path.empty()) {
       expect_records(got, {});
     } else {
-      expect_records(got, {{c.path, "/uniqueItems", "uniqueItems",
-                            "Array contains duplicate items", c.value, "true"}});
+      expect_records(got, {{c.path, "/uniqueItems", "uniqueItems", "Array contains duplicate items",
+                            c.value, "true"}});
     }
   }
 }

@@ -65,8 +65,9 @@ std::optional<std::expected<WalkEntry, WalkError>> Walker::next() {
     }
     const platform::DirectoryEntry& entry = top.entries[top.next++];
     std::string path = join_path(top.path, entry.name);
-    auto own = entry.metadata ? std::expected<platform::Metadata, platform::OsError>(*entry.metadata)
-                              : platform::link_metadata(path);
+    auto own = entry.metadata
+                   ? std::expected<platform::Metadata, platform::OsError>(*entry.metadata)
+                   : platform::link_metadata(path);
     if (!own) {
       return walk_error(std::move(path), std::move(own.error()));
     }
