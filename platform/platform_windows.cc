@@ -486,6 +486,12 @@ std::expected<std::string, OsError> full_path(std::string_view path) {
   }
 }
 
+// The system keeps the current directory in the process and reads it without a call into the
+// kernel, so there is nothing to save by keeping a copy here.
+std::expected<std::string, OsError> FullPathResolver::resolve(std::string_view path) {
+  return full_path(path);
+}
+
 std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
   std::string pattern(path);
   // Joined like the walker joins names, so that "D:" lists the current directory of drive D.
