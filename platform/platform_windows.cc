@@ -13,8 +13,11 @@
 #ifndef NOMINMAX  // the C++ runtime's headers may have set it already
 #define NOMINMAX
 #endif
+// shellapi.h needs what windows.h declares, so the two keep this order.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <cstddef>
@@ -190,13 +193,15 @@ OsError os_error(DWORD code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, LocalFreer> owned(buffer);
-  std::string message = length == 0 ? std::string("Unknown error")
-                                    : from_wide(std::wstring_view(buffer, length));
+  std::string message =
+      length == 0 ? std::string("Unknown error") : from_wide(std::wstring_view(buffer, length));
   message.resize(trim_trailing_space(message).size());
   return OsError{static_cast<int>(code), std::move(message)};
 }
 
-OsError last_error() { return os_error(::GetLastError()); }
+OsError last_error() {
+  return os_error(::GetLastError());
+}
 
 // The path as the system takes it. A NUL would cut the path short, and bytes that are not
 // (generalised) UTF-8 name no file, so both are refused.
@@ -226,9 +231,9 @@ using FindHandle = std::unique_ptr<void, FindCloser>;
 // Opens a file or directory for its attributes only. `flags` adds FILE_FLAG_OPEN_REPARSE_POINT
 // to stay at a link instead of following it.
 std::expected<FileHandle, OsError> open_for_attributes(const std::wstring& path, DWORD flags) {
-  HANDLE handle = ::CreateFileW(path.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  HANDLE handle =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return std::unexpected(last_error());
   }
@@ -266,8 +271,7 @@ std::expected<Metadata, OsError> query_metadata(std::string_view path, bool foll
   if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     return Metadata{*attributes, 0};
   }
-  const auto handle =
-      open_for_attributes(*native, follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  const auto handle = open_for_attributes(*native, follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   if (!handle) {
     return std::unexpected(handle.error());
   }
@@ -556,8 +560,7 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
   }
   try {
     // One byte more than the size, so that the end shows without growing the buffer.
-    const auto done =
-        read_to_end(file.get(), static_cast<std::size_t>(size.QuadPart) + 1, text);
+    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size.QuadPart) + 1, text);
     if (!done) {
       return std::unexpected(done.error());
     }
@@ -620,9 +623,13 @@ std::string display_path(std::string_view path) {
   return result;
 }
 
-void write_stdout(std::string_view text) { console().out(text); }
+void write_stdout(std::string_view text) {
+  console().out(text);
+}
 
-void write_stderr(std::string_view text) { console().err(text); }
+void write_stderr(std::string_view text) {
+  console().err(text);
+}
 
 void exit_process(int status) {
   console().flush();

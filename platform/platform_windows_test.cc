@@ -119,8 +119,8 @@ TEST_F(WindowsFiles, ReportsTheSystemsTextAndCode) {
 TEST_F(WindowsFiles, KeepsNamesThatAreNotValidUtf16) {
   // A lone leading surrogate in the name; the system may refuse to create it.
   const std::wstring name = std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L".json";
-  const HANDLE handle = ::CreateFileW((root_ / name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = ::CreateFileW((root_ / name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     GTEST_SKIP() << "this system refuses such file names";
   }
@@ -173,7 +173,7 @@ TEST(WindowsDisplayPath, ShowsEachUnpairedSurrogateAsOneReplacement) {
   };
   constexpr Case CASES[] = {
       {"conf\\a.json", "conf\\a.json"},
-      {"a\xED\xA0\x80" "b", "a\xEF\xBF\xBD" "b"},
+      {"a\xED\xA0\x80.json", "a\xEF\xBF\xBD.json"},
       {"\xED\xB0\x80\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD"},
       {"\xF0\x9F\x98\x80\xED\xBF\xBF", "\xF0\x9F\x98\x80\xEF\xBF\xBD"},
   };

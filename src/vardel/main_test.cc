@@ -116,7 +116,9 @@ std::vector<std::string> test_command() {
 
 // Whether the program under test is the Windows build, whose error texts and absolute paths
 // are the Windows ones.
-bool testing_windows_build() { return test_binary().ends_with(".exe"); }
+bool testing_windows_build() {
+  return test_binary().ends_with(".exe");
+}
 
 class VardelRun : public testing::Test {
  protected:
