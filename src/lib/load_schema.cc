@@ -1,18 +1,20 @@
 #include "src/lib/load_schema.h"
 
+#include <new>
 #include <utility>
 
 #include "json/json.h"
 #include "platform/platform.h"
 
 namespace vardel {
+namespace {
 
-std::expected<schema::Validator, LintError> load_schema(const std::string& path) {
-  auto text = platform::read_file(path);
-  if (!text) {
-    return std::unexpected(LintError{LintError::Io{"unable to read file: " + path}});
-  }
-  auto schema = json::parse(*text);
+LintError unreadable(const std::string& path) {
+  return LintError{LintError::Io{"unable to read file: " + path}};
+}
+
+std::expected<schema::Validator, LintError> parse_schema(const std::string& text) {
+  auto schema = json::parse(text);
   if (!schema) {
     return std::unexpected(LintError{LintError::Json{std::move(schema.error())}});
   }
@@ -24,19 +26,45 @@ std::expected<schema::Validator, LintError> load_schema(const std::string& path)
   return std::move(*validator);
 }
 
-std::vector<LintError> validate_file(const std::string& path, const schema::Validator& validator) {
-  std::vector<LintError> errors;
-  auto text = platform::read_file(path);
-  if (!text) {
-    errors.push_back(LintError{LintError::Io{"unable to read file: " + path}});
-    return errors;
-  }
-  auto document = json::parse(*text);
+std::vector<LintError> validate_text(const std::string& text, const schema::Validator& validator) {
+  auto document = json::parse(text);
   if (!document) {
+    std::vector<LintError> errors;
     errors.push_back(LintError{LintError::Json{std::move(document.error())}});
     return errors;
   }
   return validation_errors_to_lint_errors(validator.validate(*document));
+}
+
+}  // namespace
+
+// In both, a document whose value does not fit in memory is refused like a file that does not
+// fit, so the run ends with its message instead of abnormally.
+std::expected<schema::Validator, LintError> load_schema(const std::string& path) {
+  auto text = platform::read_file(path);
+  if (!text) {
+    return std::unexpected(unreadable(path));
+  }
+  try {
+    return parse_schema(*text);
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(unreadable(path));
+  }
+}
+
+std::vector<LintError> validate_file(const std::string& path, const schema::Validator& validator) {
+  std::vector<LintError> errors;
+  auto text = platform::read_file(path);
+  if (!text) {
+    errors.push_back(unreadable(path));
+    return errors;
+  }
+  try {
+    return validate_text(*text, validator);
+  } catch (const std::bad_alloc&) {
+    errors.push_back(unreadable(path));
+    return errors;
+  }
 }
 
 std::vector<LintError> validation_errors_to_lint_errors(
