@@ -140,6 +140,47 @@ TEST_F(WindowsFiles, KeepsNamesThatAreNotValidUtf16) {
   EXPECT_TRUE(full_path(kept));
 }
 
+TEST_F(WindowsFiles, TellsLinksFromWhatTheyPointTo) {
+  write(L"file.json", "{}");
+  fs::create_directory(root_ / L"dir");
+  // Symbolic links need a privilege or developer mode; without them there is nothing to test.
+  const DWORD unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+  if (!::CreateSymbolicLinkW((root_ / L"file-link").c_str(), (root_ / L"file.json").c_str(),
+                             unprivileged) ||
+      !::CreateSymbolicLinkW((root_ / L"dir-link").c_str(), (root_ / L"dir").c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged) ||
+      !::CreateSymbolicLinkW((root_ / L"dangling").c_str(), (root_ / L"missing").c_str(),
+                             unprivileged)) {
+    GTEST_SKIP() << "this system makes no symbolic links here";
+  }
+  if (::GetFileAttributesW((root_ / L"file-link").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "this system reports symbolic links made that are not there";
+  }
+  const auto own = link_metadata(path("file-link"));
+  ASSERT_TRUE(own) << own.error().display();
+  if (!own->is_link()) {
+    GTEST_SKIP() << "this system shows symbolic links as what they point to";
+  }
+  EXPECT_EQ(own->reparse_tag, IO_REPARSE_TAG_SYMLINK);
+  const auto file = metadata(path("file-link"));
+  ASSERT_TRUE(file) << file.error().display();
+  EXPECT_FALSE(file->is_link());
+  EXPECT_FALSE(file->is_directory());
+
+  const auto dir_own = link_metadata(path("dir-link"));
+  ASSERT_TRUE(dir_own) << dir_own.error().display();
+  EXPECT_TRUE(dir_own->is_link());
+  EXPECT_FALSE(dir_own->is_directory());
+  const auto dir = metadata(path("dir-link"));
+  ASSERT_TRUE(dir) << dir.error().display();
+  EXPECT_TRUE(dir->is_directory());
+
+  const auto dangling = link_metadata(path("dangling"));
+  ASSERT_TRUE(dangling) << dangling.error().display();
+  EXPECT_TRUE(dangling->is_link());
+  EXPECT_FALSE(metadata(path("dangling")));
+}
+
 TEST(WindowsFullPath, ResolvesWithoutTouchingTheFileSystem) {
   std::wstring cwd(MAX_PATH * 4, L'\0');
   cwd.resize(::GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
