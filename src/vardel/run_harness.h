@@ -148,6 +148,30 @@ inline bool drain(int& out_fd, int& err_fd, bool first_line,
   return in_time;
 }
 
+// The program under test: the one built with this test, or the one that VARDEL_TEST_BINARY
+// names (such as the Windows build), started through the program that VARDEL_TEST_WRAPPER
+// names when that is set (such as wine64).
+inline std::string test_binary() {
+  const char* binary = std::getenv("VARDEL_TEST_BINARY");
+  return binary != nullptr && *binary != '\0' ? binary : VARDEL_BINARY;
+}
+
+inline std::vector<std::string> test_command() {
+  std::vector<std::string> command;
+  const char* wrapper = std::getenv("VARDEL_TEST_WRAPPER");
+  if (wrapper != nullptr && *wrapper != '\0') {
+    command.emplace_back(wrapper);
+  }
+  command.push_back(test_binary());
+  return command;
+}
+
+// Whether the program under test is the Windows build, whose error texts and absolute paths
+// are the Windows ones.
+inline bool testing_windows_build() {
+  return test_binary().ends_with(".exe");
+}
+
 class VardelRun : public testing::Test {
  protected:
   void SetUp() override {
@@ -195,7 +219,7 @@ class VardelRun : public testing::Test {
         steps.push_back(step.string());
       }
     }
-    std::vector<std::string> argv_text = {VARDEL_BINARY};
+    std::vector<std::string> argv_text = test_command();
     argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& a : argv_text) {
