@@ -496,7 +496,11 @@ std::expected<std::string, OsError> FullPathResolver::resolve(std::string_view p
   return full_path(path);
 }
 
-std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
+namespace {
+
+// Lists a directory through the find calls, handing each entry but "." and ".." to `take`.
+template <typename Take>
+std::expected<void, OsError> for_each_listed(std::string_view path, Take take) {
   std::string pattern(path);
   // Joined like the walker joins names, so that "D:" lists the current directory of drive D.
   const bool bare_drive = pattern.size() == 2 && has_drive(pattern);
@@ -511,11 +515,10 @@ std::expected<std::vector<std::string>, OsError> list_directory(std::string_view
   WIN32_FIND_DATAW entry{};
   HANDLE raw = ::FindFirstFileExW(native->c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  std::vector<std::string> names;
   if (raw == INVALID_HANDLE_VALUE) {
     // The root of an empty drive has no "." or "..", so nothing matches at all.
     if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
-      return names;
+      return {};
     }
     return std::unexpected(last_error());
   }
@@ -523,15 +526,45 @@ std::expected<std::vector<std::string>, OsError> list_directory(std::string_view
   for (;;) {
     const std::wstring_view name = entry.cFileName;
     if (name != L"." && name != L"..") {
-      names.push_back(from_wide(name));
+      take(entry);
     }
     if (!::FindNextFileW(find.get(), &entry)) {
       if (::GetLastError() == ERROR_NO_MORE_FILES) {
-        return names;
+        return {};
       }
       return std::unexpected(last_error());
     }
   }
+}
+
+}  // namespace
+
+std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
+  std::vector<std::string> names;
+  const auto listed = for_each_listed(
+      path, [&](const WIN32_FIND_DATAW& entry) { names.push_back(from_wide(entry.cFileName)); });
+  if (!listed) {
+    return std::unexpected(listed.error());
+  }
+  return names;
+}
+
+// The listing carries each entry's own attributes and, for a reparse point, its tag: the same
+// answer as a metadata query of the entry with links not followed, without that query.
+std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
+  std::vector<DirectoryEntry> entries;
+  const auto listed = for_each_listed(path, [&](const WIN32_FIND_DATAW& entry) {
+    Metadata metadata;
+    metadata.attributes = entry.dwFileAttributes;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      metadata.reparse_tag = entry.dwReserved0;
+    }
+    entries.push_back(DirectoryEntry{from_wide(entry.cFileName), metadata});
+  });
+  if (!listed) {
+    return std::unexpected(listed.error());
+  }
+  return entries;
 }
 
 std::expected<std::string, OsError> read_file(std::string_view path) {
