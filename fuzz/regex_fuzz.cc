@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr std::uint64_t CACHE_SHARE = 64;
+constexpr std::uint64_t CACHE_SHARE = 256;
 
 std::uint64_t fnv1a(std::string_view text) {
   std::uint64_t hash = 0xcbf29ce484222325;
