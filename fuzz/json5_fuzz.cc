@@ -1,6 +1,7 @@
 // The JSON5 reader on arbitrary bytes: it never crashes, an error's location is a place in the
 // text, a value's compact JSON text parses back equal, and a JSON text is never a JSON5 syntax
-// error.
+// error and reads as the same data.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -52,6 +53,45 @@ bool is_location_in(std::string_view text, std::size_t line, std::size_t column)
   }
 }
 
+// Equality with the number forms set aside: JSON reads "-0" as a double and JSON5 as an
+// integer, so numbers compare by their double values.
+bool same_data(const vardel::json::Value& a, const vardel::json::Value& b) {
+  using vardel::json::Value;
+  const auto as_double = [](const Value& v) {
+    switch (v.kind()) {
+      case Value::Kind::unsigned_integer:
+        return static_cast<double>(v.as_unsigned());
+      case Value::Kind::signed_integer:
+        return static_cast<double>(v.as_signed());
+      default:
+        return v.as_double();
+    }
+  };
+  if (a.is_number() && b.is_number()) {
+    return as_double(a) == as_double(b);
+  }
+  if (a.kind() != b.kind()) {
+    return false;
+  }
+  if (a.is_array()) {
+    const auto& x = a.as_array();
+    const auto& y = b.as_array();
+    return x.size() == y.size() &&
+           std::equal(x.begin(), x.end(), y.begin(), [](const Value& p, const Value& q) {
+             return same_data(p, q);
+           });
+  }
+  if (a.is_object()) {
+    const auto& x = a.as_object();
+    const auto& y = b.as_object();
+    return x.size() == y.size() &&
+           std::equal(x.begin(), x.end(), y.begin(), [](const auto& p, const auto& q) {
+             return p.key == q.key && same_data(p.value, q.value);
+           });
+  }
+  return a == b;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,5 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto again = json::parse(compact);
   check(again.has_value(), "compact text of a JSON5 value parses as JSON");
   check(*again == *value, "compact text reads back equal");
+  if (auto as_json = json::parse(text)) {
+    check(same_data(*as_json, *value), "a JSON text reads the same as JSON5");
+  }
   return 0;
 }

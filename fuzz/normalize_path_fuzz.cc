@@ -40,6 +40,25 @@ bool is_verbatim(std::string_view path) {
   return path.starts_with("\\\\?\\");
 }
 
+// The path without the separators it ends with.
+std::string_view without_trailing_separators(std::string_view path) {
+  while (!path.empty() && path.back() == '\\') {
+    path.remove_suffix(1);
+  }
+  return path;
+}
+
+// Whether resolving the cleaned path must give the path's own full path, up to a trailing
+// separator (cleaning drops it). That holds for relative and drive paths whose prefix cleaning
+// keeps; UNC, device and verbatim paths are anchored differently by the two (the full path may
+// fold a device name, "\\.\COM1\.." giving "\\.\"; a verbatim path is not resolved at all).
+bool cleaning_keeps_meaning(std::string_view path, std::string_view cleaned) {
+  const std::optional<platform::PathPrefix> prefix = platform::parse_prefix(path);
+  const bool plain = prefix ? prefix->kind == platform::PrefixKind::disk
+                            : path.empty() || !platform::is_separator(path[0]);
+  return plain && cleaning_is_stable(path, cleaned);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -51,6 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(!cleaned.empty(), "a cleaned path is never empty");
   if (cleaning_is_stable(path, cleaned)) {
     check(vardel::normalize_path(cleaned) == cleaned, "cleaning is idempotent");
+  }
+
+  if (!path.empty() && cleaning_keeps_meaning(path, cleaned)) {
+    const std::string_view fixed = "C:\\work\\dir";
+    const std::optional<std::string> full = platform::resolve_full_path(path, fixed);
+    const std::optional<std::string> full_cleaned = platform::resolve_full_path(cleaned, fixed);
+    check(full && full_cleaned &&
+              without_trailing_separators(*full) == without_trailing_separators(*full_cleaned),
+          "the cleaned path resolves to the same full path");
   }
 
   std::string current = "C:\\work\\dir";
