@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace vardel::platform {
 
@@ -53,8 +56,22 @@ struct PathPrefix {
 // back unchanged; any other is anchored (UNC, device, drive, the current directory's drive or
 // prefix for a rooted path, the current directory for a relative one), its "." and ".." are
 // folded and it is written with "\" only. A drive-relative "D:x" resolves against the current
-// directory when that is on drive D, else against "D:\". Returns nullopt for the empty path.
+// directory when that is on drive D, else against "D:\". Names keep trailing dots and spaces:
+// where "x.json." names a file of its own, that is the name it is selected by. Returns nullopt
+// for the empty path.
 [[nodiscard]] std::optional<std::string> resolve_full_path(std::string_view path,
                                                            std::string_view current_directory);
+
+// Resolves many paths in a row to their full form, as `full_path` does, reading the current
+// directory from the system at most once: at the first path that needs it. Meant for one
+// pass over a list of paths during which nothing changes the current directory.
+class FullPathResolver {
+ public:
+  // Fails for the empty path, and for a relative one when the current directory is unknown.
+  [[nodiscard]] std::expected<std::string, OsError> resolve(std::string_view path);
+
+ private:
+  std::optional<std::string> current_directory_;
+};
 
 }  // namespace vardel::platform

@@ -1,4 +1,4 @@
-// platform::full_path on POSIX: the Windows rules applied to getcwd(), whose "/" become "\".
+// Full paths on POSIX: the Windows rules applied to getcwd(), whose "/" become "\".
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -19,7 +19,7 @@ struct FreeDeleter {
 
 OsError os_error(int code) {
   std::string message = std::strerror(code);
-  while (!message.empty() && std::strchr(" \t\r\n", message.back()) != nullptr) {
+  while (!message.empty() && std::strchr(" \t\n\v\f\r", message.back()) != nullptr) {
     message.pop_back();
   }
   return {code, std::move(message)};
@@ -37,21 +37,35 @@ std::expected<std::string, OsError> current_directory() {
   return result;
 }
 
+// Only a relative path needs the current directory here: the POSIX current directory is
+// rooted, with no drive or share, so a rooted or drive path resolves the same without it.
+bool is_relative(std::string_view path) {
+  return !path.empty() && !is_separator(path[0]) && !has_drive(path);
+}
+
 }  // namespace
 
-std::expected<std::string, OsError> full_path(std::string_view path) {
+std::expected<std::string, OsError> FullPathResolver::resolve(std::string_view path) {
   if (path.empty()) {
     return std::unexpected(os_error(EINVAL));
   }
-  auto cwd = current_directory();
-  if (!cwd) {
-    return std::unexpected(cwd.error());
+  if (is_relative(path) && !current_directory_) {
+    auto cwd = current_directory();
+    if (!cwd) {
+      return std::unexpected(std::move(cwd.error()));
+    }
+    current_directory_ = std::move(*cwd);
   }
-  std::optional<std::string> resolved = resolve_full_path(path, *cwd);
+  std::optional<std::string> resolved =
+      resolve_full_path(path, current_directory_ ? *current_directory_ : std::string_view("\\"));
   if (!resolved) {
     return std::unexpected(os_error(EINVAL));
   }
   return std::move(*resolved);
+}
+
+std::expected<std::string, OsError> full_path(std::string_view path) {
+  return FullPathResolver().resolve(path);
 }
 
 }  // namespace vardel::platform

@@ -1,9 +1,12 @@
 #include "platform/full_path.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -128,6 +131,26 @@ TEST(FullPath, ResolvesAgainstTheCurrentDirectory) {
   ASSERT_TRUE(got) << got.error().message;
   EXPECT_EQ(*got, (cwd == "\\" ? "\\" : cwd + "\\") + "a\\b.json");
   EXPECT_FALSE(full_path(""));
+}
+
+// Without a current directory only relative paths fail; absolute ones need none.
+TEST(FullPath, AbsolutePathsNeedNoCurrentDirectory) {
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  std::string gone = std::filesystem::temp_directory_path() / "gone-XXXXXX";
+  ASSERT_NE(mkdtemp(gone.data()), nullptr);
+  ASSERT_EQ(chdir(gone.c_str()), 0);
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  auto rooted = full_path("/a/../b.json");
+  auto drive = full_path("D:x.json");
+  auto relative = full_path("x.json");
+  ASSERT_EQ(chdir(saved), 0);
+  ASSERT_TRUE(rooted);
+  EXPECT_EQ(*rooted, "\\b.json");
+  ASSERT_TRUE(drive);
+  EXPECT_EQ(*drive, "D:\\x.json");
+  ASSERT_FALSE(relative);
+  EXPECT_EQ(relative.error().code, ENOENT);
 }
 
 }  // namespace

@@ -92,8 +92,14 @@ TEST_F(CheckFile, ReadsAPathWrittenWithBackslashes) {
   EXPECT_EQ(checked.error().display(), "expected `,` or `]` at line 1 column 4");
 }
 
-TEST_F(CheckFile, Json5FlagChecksTheText) {
-  EXPECT_EQ(outcome(write("a.json5", "{\"a\": [1]}"), true), "");
+TEST_F(CheckFile, Json5FlagSelectsTheJson5Reader) {
+  const std::string relaxed = write("a.json5", "{a: 1, b: [0x1F,],}");
+  EXPECT_EQ(outcome(relaxed, true), "");
+  EXPECT_EQ(outcome(relaxed, false), "key must be a string at line 1 column 2");
+
+  const auto broken = check_file(write("b.json5", "[1 2]"), true);
+  ASSERT_FALSE(broken);
+  EXPECT_TRUE(std::holds_alternative<LintError::Json5>(broken.error().payload));
   EXPECT_EQ(outcome((root_ / "gone.json5").string(), true),
             "unable to read path: " + (root_ / "gone.json5").string());
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/full_path.h"
 #include "platform/platform.h"
 #include "src/lib/normalize_path.h"
 #include "src/lib/walker.h"
@@ -131,11 +132,12 @@ std::expected<std::vector<std::string>, LintError> collect_json_files(
   }
   // The patterns are compiled at their first use, so only when there is a candidate to test.
   std::vector<std::string> files;
+  platform::FullPathResolver resolver;
   for (const std::string& candidate : *candidates) {
     if (candidate.empty()) {
       return io_error("unable to resolve path: ");
     }
-    auto absolute = platform::full_path(candidate);
+    auto absolute = resolver.resolve(candidate);
     if (!absolute) {
       return io_error("unable to resolve path: " + platform::display_path(candidate));
     }

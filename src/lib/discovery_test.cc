@@ -182,6 +182,15 @@ TEST_F(FindJsonFiles, KeepsDuplicates) {
   EXPECT_THAT(find({"conf", "conf/app.json"}), ElementsAre("conf\\app.json", "conf\\app.json"));
 }
 
+TEST_F(FindJsonFiles, CollectsInArgumentOrderAndFindSorts) {
+  file("b.json");
+  file("a.json");
+  auto collected = collect_json_files({"b.json", "./a.json"}, false);
+  ASSERT_TRUE(collected) << collected.error().display();
+  EXPECT_THAT(*collected, ElementsAre("b.json", "a.json"));
+  EXPECT_THAT(find({"b.json", "./a.json"}), ElementsAre("a.json", "b.json"));
+}
+
 TEST_F(FindJsonFiles, SortsByBytes) {
   for (const char* path :
        {"ab.json", "a_b.json", "a/b.json", "a.json5", "a.json", "a-b/c.json", "B.json", "A.json"}) {

@@ -64,19 +64,19 @@ std::string wrap(std::string_view text, std::size_t width, std::string_view inde
 // The options given so far and the value of the one that takes a value.
 class OptionSet {
  public:
-  // Records one use of the option; `attached` is a value written into the same argument.
-  // Takes the next argument as the value when one is needed and none is attached.
+  // Records one use of the option; `attached`, when not null, is a value written into the same
+  // argument. Takes the next argument as the value when one is needed and none is attached.
   // False when the use makes the command line unusable.
-  bool give(std::size_t option, std::optional<std::string_view> attached,
+  bool give(std::size_t option, const std::string_view* attached,
             const std::vector<std::string>& arguments, std::size_t& next) {
     if (given_[option]) {
       return false;
     }
     given_[option] = true;
     if (OPTIONS[option].value_hint.empty()) {
-      return !attached;
+      return attached == nullptr;
     }
-    if (attached) {
+    if (attached != nullptr) {
       value_ = *attached;
     } else if (next < arguments.size()) {
       value_ = arguments[next++];
@@ -115,10 +115,9 @@ bool give_group(std::string_view group, OptionSet& options,
     }
     if (!OPTIONS[*option].value_hint.empty()) {
       const std::string_view rest = group.substr(k + 1);
-      return options.give(*option, rest.empty() ? std::nullopt : std::optional(rest), arguments,
-                          next);
+      return options.give(*option, rest.empty() ? nullptr : &rest, arguments, next);
     }
-    if (!options.give(*option, std::nullopt, arguments, next)) {
+    if (!options.give(*option, nullptr, arguments, next)) {
       return false;
     }
   }
@@ -148,9 +147,10 @@ std::expected<CommandLine, UnusableCommandLine> parse_command_line(
       const std::string_view body = argument.substr(2);
       const std::size_t equals = body.find('=');
       const auto option = find_long(body.substr(0, equals));
-      const auto attached =
-          equals == std::string_view::npos ? std::nullopt : std::optional(body.substr(equals + 1));
-      usable = option && options.give(*option, attached, arguments, next);
+      const std::string_view value =
+          equals == std::string_view::npos ? std::string_view() : body.substr(equals + 1);
+      usable = option && options.give(*option, equals == std::string_view::npos ? nullptr : &value,
+                                      arguments, next);
     } else {
       usable = give_group(argument.substr(1), options, arguments, next);
     }

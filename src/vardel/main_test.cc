@@ -250,6 +250,45 @@ TEST_F(VardelRun, ChecksEveryFileAndReportsEachFailure) {
   EXPECT_EQ(run({"conf/ok.json", "3.json"}), (RunResult{0, "", ""}));
 }
 
+TEST_F(VardelRun, ValidatesUntilTheFirstFailingFile) {
+  write("s.json", "{\"required\": [\"a\", \"b\", \"c\"]}");
+  write("array.json", "[]");
+  write("d/1.json", "{}");
+  write("d/2.json", "[1,]");
+  write("d/3.json", "{\"a\": 1, \"b\": 2, \"c\": 3}");
+  write("empty/notes.txt", "");
+  EXPECT_EQ(run({"-s", "s.json", "d"}),
+            (RunResult{1, "",
+                       "error: d\\1.json: Missing required property 'a'\n"
+                       "error: d\\1.json: Missing required property 'b'\n"
+                       "error: d\\1.json: Missing required property 'c'\n"}));
+  EXPECT_EQ(run({"--schema=s.json", "d/3.json"}), (RunResult{0, "", ""}));
+  EXPECT_EQ(run({"-s", "s.json", "d/3.json", "d/2.json"}),
+            (RunResult{1, "", "error: d\\2.json: trailing comma at line 1 column 4\n"}));
+  // The schema is loaded even when nothing is selected, under the path as typed.
+  EXPECT_EQ(run({"-s", "s.json", "empty"}), (RunResult{0, "", ""}));
+  EXPECT_EQ(run({"-s", "./missing.json", "empty"}),
+            (RunResult{1, "", "error: ./missing.json: unable to read file: ./missing.json\n"}));
+  EXPECT_EQ(run({"-s", "-l", "d"}), (RunResult{1, "", "error: -l: unable to read file: -l\n"}));
+  EXPECT_EQ(run({"-sarray.json", "d"}),
+            (RunResult{1, "", "error: array.json: Schema must be an object\n"}));
+}
+
+TEST_F(VardelRun, ChecksJson5FilesWithTheJson5Reader) {
+  write("conf/a.json5", "[1 2]");
+  write("conf/b.json5", "{a: 1, b: [2,], c: 0x1F, /* note */ }");
+  write("conf/c.json", "// comment\n{'k': 'v'}");
+  EXPECT_EQ(run({"-5", "conf"}), (RunResult{1, "",
+                                            "error: conf\\a.json5:  --> 1:2\n"
+                                            "  |\n"
+                                            "1 | [1 2]\n"
+                                            "  |  ^---\n"
+                                            "  |\n"
+                                            "  = expected boolean, null, or string\n"}));
+  EXPECT_EQ(run({"conf"}),
+            (RunResult{1, "", "error: conf\\c.json: expected value at line 1 column 1\n"}));
+}
+
 TEST_F(VardelRun, RefusesANamedPipeWithoutWaiting) {
   ASSERT_EQ(::mkfifo((root_ / "p.json").c_str(), 0600), 0) << std::strerror(errno);
   EXPECT_EQ(run({"p.json"}), (RunResult{1, "", "error: p.json: unable to read path: p.json\n"}));
@@ -324,9 +363,13 @@ TEST_F(VardelRun, EndsWithStatusOneWhenNobodyReadsTheList) {
 TEST_F(VardelRun, ListsManyFilesCompletely) {
   std::string want;
   for (int i = 0; i < 3000; ++i) {
-    const std::string name = "f" + std::to_string(10000 + i) + ".json";
+    std::string name = "f";
+    name += std::to_string(10000 + i);
+    name += ".json";
     write("many/" + name, "");
-    want += "many\\" + name + "\n";
+    want += "many\\";
+    want += name;
+    want += '\n';
   }
   EXPECT_EQ(run({"-l", "many"}), (RunResult{0, want, ""}));
 }
