@@ -1,6 +1,9 @@
 // The JSON parser on arbitrary bytes: parse and validate agree on every text, errors point into
-// the text, and the compact text of a parsed value reads back to the same value and text.
+// the text, the compact text of a parsed value reads back to the same value and text, and the
+// positional text of each double reads back to it.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,6 +28,38 @@ void check_position(std::string_view text, const vardel::json::ParseError& error
   }
   const std::size_t line_end = std::min(text.find('\n', line_start), text.size());
   check(error.column <= line_end - line_start, "error column within its line");
+}
+
+// Every double of the value: its message text reads back to the same double and is positional.
+void check_number_texts(const vardel::json::Value& value) {
+  using vardel::json::Value;
+  switch (value.kind()) {
+    case Value::Kind::floating: {
+      const std::string text = vardel::json::number_text(value.as_double());
+      check(text.find_first_of("eE") == std::string::npos, "number text is positional");
+      check(std::strtod(text.c_str(), nullptr) == value.as_double(),
+            "number text reads back to the double");
+      check(std::signbit(std::strtod(text.c_str(), nullptr)) == std::signbit(value.as_double()),
+            "number text keeps the sign of zero");
+      return;
+    }
+    case Value::Kind::array:
+      for (const Value& item : value.as_array()) {
+        check_number_texts(item);
+      }
+      return;
+    case Value::Kind::object:
+      for (const vardel::json::Member& member : value.as_object()) {
+        check_number_texts(member.value);
+      }
+      return;
+    case Value::Kind::null:
+    case Value::Kind::boolean:
+    case Value::Kind::unsigned_integer:
+    case Value::Kind::signed_integer:
+    case Value::Kind::string:
+      return;
+  }
 }
 
 }  // namespace
@@ -52,5 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(again.has_value(), "compact text parses");
   check(*again == *parsed, "compact text reads back equal");
   check(json::write_compact(*again) == compact, "compact text is stable");
+  check_number_texts(*parsed);
   return 0;
 }

@@ -68,6 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string cleaned = vardel::normalize_path(path);
   check(!cleaned.empty(), "a cleaned path is never empty");
+  const std::optional<platform::PathPrefix> prefix = platform::parse_prefix(cleaned);
+  const std::string_view names = std::string_view(cleaned).substr(prefix ? prefix->length : 0);
+  check(names.find('/') == std::string_view::npos, "cleaning writes \"\\\" after the prefix");
+  check(names.find("\\\\") == std::string_view::npos, "cleaning drops empty names");
   if (cleaning_is_stable(path, cleaned)) {
     check(vardel::normalize_path(cleaned) == cleaned, "cleaning is idempotent");
   }
