@@ -1,7 +1,8 @@
 // The schema validator on arbitrary bytes: the schema is the JSON text up to the first NUL
 // byte, the document the JSON text after it (without a NUL, the schema is validated against
-// itself). Validation never crashes, and stopping at the first error keeps a subsequence of
-// the full list that starts with its first record.
+// itself). Validation never crashes; the same schema nested under "properties" or "items"
+// gives the same records with longer paths; and stopping at the first error keeps a
+// subsequence of the full list that starts with its first record.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -39,6 +40,35 @@ schema::ValidatorOptions options(bool stop_at_first_error) {
   return o;
 }
 
+// The schema as the value of `keyword` ("properties" under the key "k", or "items"), and
+// the document in the matching place: validated there, each record is the plain one with
+// both paths extended.
+void check_nested(const vardel::json::Value& schema_value, const vardel::json::Value& document,
+                  const std::vector<schema::ValidationError>& plain, bool as_property) {
+  namespace json = vardel::json;
+  json::Object wrapper;
+  json::Value placed;
+  if (as_property) {
+    json::Object properties;
+    properties.insert_or_assign("k", schema_value);
+    wrapper.insert_or_assign("properties", json::Value(std::move(properties)));
+    json::Object holder;
+    holder.insert_or_assign("k", document);
+    placed = json::Value(std::move(holder));
+  } else {
+    wrapper.insert_or_assign("items", schema_value);
+    placed = json::Value(json::Array{document});
+  }
+  auto nested = schema::Validator::new_(json::Value(std::move(wrapper)), options(false));
+  check(nested.has_value(), "a wrapping schema is accepted");
+  std::vector<schema::ValidationError> want = plain;
+  for (schema::ValidationError& error : want) {
+    error.instance_path.insert(0, as_property ? "/k" : "/0");
+    error.schema_path.insert(0, as_property ? "/properties/k" : "/items");
+  }
+  check(nested->validate(placed) == want, "a nested schema gives the same records, deeper");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -66,6 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "instance paths start with \"/\"");
     check(!error.message.empty(), "every record has a message");
   }
+
+  check_nested(*schema_value, *document, errors, true);
+  check_nested(*schema_value, *document, errors, false);
 
   auto first = schema::Validator::new_(std::move(*schema_value), options(true));
   check(first.has_value(), "the same schema is accepted again");
