@@ -126,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto again = json::parse(compact);
   check(again.has_value(), "compact text of a JSON5 value parses as JSON");
   check(*again == *value, "compact text reads back equal");
+  auto padded = vardel::json5::json5_to_value("\xef\xbb\xbf/* a */ " + std::string(text) + "\n// b");
+  check(padded && *padded == *value, "comments and whitespace around the value change nothing");
   if (auto as_json = json::parse(text)) {
     check(same_data(*as_json, *value), "a JSON text reads the same as JSON5");
   }

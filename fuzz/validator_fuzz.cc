@@ -97,6 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!error.message.empty(), "every record has a message");
   }
 
+  // A document always equals itself: const and enum hold it.
+  for (const char* keyword : {"const", "enum"}) {
+    json::Object equal;
+    equal.insert_or_assign(keyword, keyword[0] == 'c' ? *document
+                                                      : json::Value(json::Array{*document}));
+    auto self = schema::Validator::new_(json::Value(std::move(equal)), options(false));
+    check(self && self->validate(*document).empty(), "a document is its own const and enum");
+  }
+
   check_nested(*schema_value, *document, errors, true);
   check_nested(*schema_value, *document, errors, false);
 
