@@ -210,12 +210,9 @@ std::expected<void, Json5Error> append_string_piece(NodeRef piece, std::string& 
       return {};
     case Json5Rule::hex_escape_sequence:
     case Json5Rule::unicode_escape_sequence: {
-      const auto code = hex_text_to_u32(piece.text());
+      const auto code = escape_code_point(piece.text());
       if (!code) {
         return std::unexpected(code.error());
-      }
-      if (*code > 0x10FFFF || (*code >= 0xD800 && *code <= 0xDFFF)) {
-        return std::unexpected(value_error("error parsing hex prefix"));
       }
       append_utf8(out, *code);
       return {};
@@ -257,24 +254,7 @@ std::expected<void, Json5Error> append_string_piece(NodeRef piece, std::string& 
 }
 
 std::expected<json::Value, Json5Error> number_to_value(NodeRef node) {
-  if (is_integer_text(node.text())) {
-    const auto integer = node_to_integer(node);
-    if (!integer) {
-      return std::unexpected(integer.error());
-    }
-    if (*integer >= 0) {
-      return json::Value(static_cast<std::uint64_t>(*integer));
-    }
-    return json::Value(*integer);
-  }
-  const auto real = node_to_float(node);
-  if (!real) {
-    return std::unexpected(real.error());
-  }
-  if (!std::isfinite(*real)) {
-    return json::Value(nullptr);
-  }
-  return json::Value(*real);
+  return number_text_to_value(node.text());
 }
 
 // The number of children of a node, to size the containers once.
@@ -475,8 +455,32 @@ bool is_integer_text(std::string_view text) {
          text.find("NaN") == std::string_view::npos;
 }
 
+std::expected<json::Value, Json5Error> number_text_to_value(std::string_view text) {
+  if (is_integer_text(text)) {
+    const auto integer = text_to_integer(text);
+    if (!integer) {
+      return std::unexpected(integer.error());
+    }
+    if (*integer >= 0) {
+      return json::Value(static_cast<std::uint64_t>(*integer));
+    }
+    return json::Value(*integer);
+  }
+  const auto real = text_to_float(text);
+  if (!real) {
+    return std::unexpected(real.error());
+  }
+  if (!std::isfinite(*real)) {
+    return json::Value(nullptr);
+  }
+  return json::Value(*real);
+}
+
 std::expected<std::int64_t, Json5Error> node_to_integer(NodeRef node) {
-  std::string_view text = node.text();
+  return text_to_integer(node.text());
+}
+
+std::expected<std::int64_t, Json5Error> text_to_integer(std::string_view text) {
   if (is_hex_prefixed(text)) {
     const auto value = hex_text_to_u32(text.substr(2));
     if (!value) {
@@ -513,7 +517,10 @@ std::expected<std::int64_t, Json5Error> node_to_integer(NodeRef node) {
 }
 
 std::expected<double, Json5Error> node_to_float(NodeRef node) {
-  const std::string_view text = node.text();
+  return text_to_float(node.text());
+}
+
+std::expected<double, Json5Error> text_to_float(std::string_view text) {
   if (text == "NaN" || text == "-NaN") {
     return std::numeric_limits<double>::quiet_NaN();
   }
@@ -553,6 +560,17 @@ std::expected<std::uint32_t, Json5Error> hex_text_to_u32(std::string_view text) 
     value = (value << 4) | static_cast<std::uint32_t>(digit);
   }
   return value;
+}
+
+std::expected<std::uint32_t, Json5Error> escape_code_point(std::string_view hex) {
+  const auto code = hex_text_to_u32(hex);
+  if (!code) {
+    return std::unexpected(code.error());
+  }
+  if (*code > 0x10FFFF || (*code >= 0xD800 && *code <= 0xDFFF)) {
+    return std::unexpected(value_error("error parsing hex prefix"));
+  }
+  return *code;
 }
 
 std::expected<std::string, Json5Error> node_to_string(NodeRef node) {

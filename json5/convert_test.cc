@@ -39,8 +39,14 @@ struct Outcome {
   std::optional<SourceLocation> location;
 };
 
+// Also checks that json5_check, which builds nothing, comes to the same outcome and error.
 Outcome read(std::string_view text) {
   auto value = json5_to_value(text);
+  const auto checked = json5_check(text);
+  EXPECT_EQ(checked.has_value(), value.has_value()) << text;
+  if (!checked && !value) {
+    EXPECT_EQ(checked.error(), value.error()) << text;
+  }
   if (value) {
     return Outcome{std::move(*value), "", std::nullopt};
   }

@@ -15,4 +15,8 @@ namespace vardel::json5 {
 // infinities become null.
 [[nodiscard]] std::expected<json::Value, Json5Error> json5_to_value(std::string_view text);
 
+// Reads a whole JSON5 document as json5_to_value does, with the same outcome and the same error,
+// without building the value or a parse tree: memory stays small whatever the text's size.
+[[nodiscard]] std::expected<void, Json5Error> json5_check(std::string_view text);
+
 }  // namespace vardel::json5

@@ -159,7 +159,14 @@ class MemberQueue {
 // The errors of these come back without a location.
 [[nodiscard]] std::expected<std::int64_t, Json5Error> node_to_integer(NodeRef node);
 [[nodiscard]] std::expected<double, Json5Error> node_to_float(NodeRef node);
+[[nodiscard]] std::expected<std::int64_t, Json5Error> text_to_integer(std::string_view text);
+[[nodiscard]] std::expected<double, Json5Error> text_to_float(std::string_view text);
+// The value of a number node's text: an integer, a float, or null for NaN and the infinities.
+[[nodiscard]] std::expected<json::Value, Json5Error> number_text_to_value(std::string_view text);
 [[nodiscard]] std::expected<std::uint32_t, Json5Error> hex_text_to_u32(std::string_view text);
+// The character a hex or unicode escape's digits stand for; a surrogate or a value beyond
+// U+10FFFF is refused.
+[[nodiscard]] std::expected<std::uint32_t, Json5Error> escape_code_point(std::string_view hex);
 // A string or identifier node's text; an error is located at the node's start.
 [[nodiscard]] std::expected<std::string, Json5Error> node_to_string(NodeRef node);
 // One piece of a string or identifier; an error comes back without a location.

@@ -2,10 +2,13 @@
 // which node rules failed, and renders a refused text as the six-line syntax error.
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include <tao/pegtl.hpp>
 
@@ -35,15 +38,49 @@ std::size_t count_characters(std::string_view s) {
       std::count_if(s.begin(), s.end(), [](char c) { return !is_continuation_byte(c); }));
 }
 
-// The parser state of one parse. Node rules open a record when they start (so a parent comes
-// before its children) and either close it or drop it with everything made since.
-class ParseState {
+// What every parse records: where and which node rules failed (the farthest position wins), and
+// how deep arrays and objects nest.
+class FailureState {
  public:
-  explicit ParseState(std::string_view text) : begin_(text.data()) { open_.reserve(64); }
+  explicit FailureState(std::string_view text) : begin_(text.data()) {}
 
   [[nodiscard]] std::size_t offset(const char* at) const {
     return static_cast<std::size_t>(at - begin_);
   }
+
+  void enter_container() { ++depth_; }
+  void leave_container() { --depth_; }
+  // Called just after the opening bracket or brace of the innermost container.
+  void check_nesting(const char* bracket) const {
+    if (depth_ > MAX_NESTING) {
+      throw NestingExceeded{offset(bracket)};
+    }
+  }
+
+  void record_failure(Json5Rule rule, std::size_t position) {
+    if (position > failure_position) {
+      failure_position = position;
+      failure_rules = 0;
+    }
+    if (position == failure_position) {
+      failure_rules |= std::uint64_t{1} << static_cast<unsigned>(rule);
+    }
+  }
+
+  std::size_t failure_position = 0;
+  std::uint64_t failure_rules = 0;  // one bit per Json5Rule, by number
+
+ private:
+  const char* begin_;
+  std::size_t depth_ = 0;  // arrays and objects being matched
+};
+
+// The parser state of a parse that builds the node list. Node rules open a record when they
+// start (so a parent comes before its children) and either close it or drop it with everything
+// made since.
+class ParseState : public FailureState {
+ public:
+  explicit ParseState(std::string_view text) : FailureState(text) { open_.reserve(64); }
 
   // A node rule with children: its record goes in first, so that a parent precedes them.
   void open_node(Json5Rule rule, const char* at) {
@@ -97,32 +134,11 @@ class ParseState {
   }
 
   // A silent rule that can fail after making nodes (a pair whose key matched) drops them itself.
-  void open_group() { open_.push_back(nodes.size()); }
+  void open_group(const char* /*at*/) { open_.push_back(nodes.size()); }
   void close_group() { pop_open(); }
   void fail_group() { nodes.truncate(pop_open()); }
 
-  void enter_container() { ++depth_; }
-  void leave_container() { --depth_; }
-  // Called just after the opening bracket or brace of the innermost container.
-  void check_nesting(const char* bracket) const {
-    if (depth_ > MAX_NESTING) {
-      throw NestingExceeded{offset(bracket)};
-    }
-  }
-
-  void record_failure(Json5Rule rule, std::size_t position) {
-    if (position > failure_position) {
-      failure_position = position;
-      failure_rules = 0;
-    }
-    if (position == failure_position) {
-      failure_rules |= std::uint64_t{1} << static_cast<unsigned>(rule);
-    }
-  }
-
   NodeList nodes;
-  std::size_t failure_position = 0;
-  std::uint64_t failure_rules = 0;  // one bit per Json5Rule, by number
 
  private:
   std::size_t pop_open() {
@@ -132,9 +148,103 @@ class ParseState {
     return index;
   }
 
-  const char* begin_;
   std::vector<std::size_t> open_;  // node records (or group marks) being matched, innermost last
-  std::size_t depth_ = 0;          // arrays and objects being matched
+};
+
+// The parser state of a parse that only checks the text, as converting its tree would: no node
+// list, so memory stays small whatever the size of the text. The conversion's value errors come
+// from numbers and from escapes inside strings and identifiers; each is found when its node
+// matches and is kept under the start of the node the conversion would report it at. A node
+// that is dropped (its rule or an enclosing pair failed) takes the errors found inside it along,
+// exactly as the node list would lose their records. Every kept node starts before any node
+// dropped later, and the conversion reads nodes in text order, so the error at the smallest
+// start is the one the conversion meets first.
+class CheckState : public FailureState {
+ public:
+  explicit CheckState(std::string_view text) : FailureState(text), text_(text) {
+    open_.reserve(64);
+  }
+
+  void open_node(Json5Rule rule, const char* at) { open_.push_back(Open{offset(at), rule}); }
+  void close_node(const char* /*at*/) { pop_open(); }
+  void fail_node() {
+    const Open node = pop_open();
+    record_failure(node.rule, node.begin);
+    drop_errors_from(node.begin);
+  }
+
+  void open_leaf(const char* at) { open_.push_back(Open{offset(at), Json5Rule::value}); }
+
+  void close_leaf(Json5Rule rule, const char* at) {
+    const std::size_t begin = pop_open().begin;
+    const std::string_view matched = text_.substr(begin, offset(at) - begin);
+    if (rule == Json5Rule::number) {
+      auto value = number_text_to_value(matched);
+      if (!value) {
+        keep_error(begin, std::move(value.error()));
+      }
+    } else if (rule == Json5Rule::hex_escape_sequence ||
+               rule == Json5Rule::unicode_escape_sequence) {
+      auto code = escape_code_point(matched);
+      if (!code) {
+        // Reported at the start of the string or identifier the escape is part of.
+        keep_error(open_.empty() ? begin : open_.back().begin, std::move(code.error()));
+      }
+    }
+  }
+
+  void add_char_literals(const char* /*begin*/, const char* /*end*/) {}
+
+  void fail_leaf(Json5Rule rule) { record_failure(rule, pop_open().begin); }
+
+  void open_group(const char* at) { open_.push_back(Open{offset(at), Json5Rule::pair}); }
+  void close_group() { pop_open(); }
+  void fail_group() { drop_errors_from(pop_open().begin); }
+
+  // The conversion's first error, located; none when the conversion would succeed.
+  [[nodiscard]] std::optional<Json5Error> value_error() const {
+    if (!error_) {
+      return std::nullopt;
+    }
+    Json5Error error = error_->error;
+    if (!error.location) {
+      error.location = location_of(text_, error_->at);
+    }
+    return error;
+  }
+
+ private:
+  struct Open {
+    std::size_t begin;
+    Json5Rule rule;  // of a node rule with children; unused for leaves and pairs
+  };
+  struct KeptError {
+    std::size_t at;  // start of the node the error is reported at
+    Json5Error error;
+  };
+
+  Open pop_open() {
+    assert(!open_.empty());
+    const Open top = open_.back();
+    open_.pop_back();
+    return top;
+  }
+
+  void keep_error(std::size_t at, Json5Error error) {
+    if (!error_ || at < error_->at) {
+      error_ = KeptError{at, std::move(error)};
+    }
+  }
+
+  void drop_errors_from(std::size_t begin) {
+    if (error_ && error_->at >= begin) {
+      error_.reset();
+    }
+  }
+
+  std::string_view text_;  // the text being parsed
+  std::vector<Open> open_;
+  std::optional<KeptError> error_;
 };
 
 template <typename Rule>
@@ -146,8 +256,8 @@ inline constexpr bool IS_CONTAINER =
 // what `start` pushed, not from the input.
 template <typename Rule>
 struct Control : pegtl::normal<Rule> {
-  template <typename ParseInput>
-  static void start(const ParseInput& in, ParseState& state) {
+  template <typename ParseInput, typename State>
+  static void start(const ParseInput& in, State& state) {
     if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.enter_container();
@@ -156,12 +266,12 @@ struct Control : pegtl::normal<Rule> {
     } else if constexpr (grammar::NodeRule<Rule>) {
       state.open_leaf(in.current());
     } else if constexpr (std::is_same_v<Rule, grammar::pair>) {
-      state.open_group();
+      state.open_group(in.current());
     }
   }
 
-  template <typename ParseInput>
-  static void success(const ParseInput& in, ParseState& state) {
+  template <typename ParseInput, typename State>
+  static void success(const ParseInput& in, State& state) {
     if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
@@ -174,8 +284,8 @@ struct Control : pegtl::normal<Rule> {
     }
   }
 
-  template <typename ParseInput>
-  static void failure(const ParseInput& /*in*/, ParseState& state) {
+  template <typename ParseInput, typename State>
+  static void failure(const ParseInput& /*in*/, State& state) {
     if constexpr (grammar::ParentRule<Rule>) {
       if constexpr (IS_CONTAINER<Rule>) {
         state.leave_container();
@@ -191,8 +301,8 @@ struct Control : pegtl::normal<Rule> {
 
 using Input = pegtl::memory_input<pegtl::tracking_mode::lazy, pegtl::eol::lf_crlf>;
 
-template <typename Rule>
-bool match_rule(Input& in, ParseState& state) {
+template <typename Rule, typename State>
+bool match_rule(Input& in, State& state) {
   return pegtl::parse<Rule, pegtl::nothing, Control>(in, state);
 }
 
@@ -335,7 +445,7 @@ std::string expected_list(const std::vector<Json5Rule>& rules) {
 }
 
 Json5SyntaxError make_syntax_error(std::string_view text, Json5Rule start,
-                                   const ParseState& state) {
+                                   const FailureState& state) {
   Json5SyntaxError error;
   error.position = state.failure_position;
   for (int rule = 0; rule < JSON5_RULE_COUNT; ++rule) {
@@ -451,6 +561,25 @@ std::expected<Node, Json5Error> json5_parse_top_node(std::string_view text) {
   // `text` always leaves the value's node and then the EOI node.
   assert(!nodes->empty());
   return std::move(nodes->front());
+}
+
+std::expected<void, Json5Error> json5_check(std::string_view text) {
+  CheckState state(text);
+  Input in(text.data(), text.data() + text.size(), "");
+  try {
+    if (!match_rule<grammar::text>(in, state)) {
+      return std::unexpected(
+          Json5Error::from_syntax_error(make_syntax_error(text, Json5Rule::text, state)));
+    }
+  } catch (const NestingExceeded& e) {
+    return std::unexpected(Json5Error{"recursion limit exceeded", location_of(text, e.position)});
+  } catch (const pegtl::parse_error& e) {
+    return std::unexpected(Json5Error{e.what(), std::nullopt});
+  }
+  if (auto error = state.value_error()) {
+    return std::unexpected(std::move(*error));
+  }
+  return {};
 }
 
 std::expected<json::Value, Json5Error> json5_to_value(std::string_view text) {

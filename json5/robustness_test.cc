@@ -89,6 +89,12 @@ void exercise(std::string_view text) {
   if (!value) {
     EXPECT_FALSE(value.error().message.empty());
   }
+  // Checking alone must come to the same outcome, with the same error.
+  const auto checked = json5_check(text);
+  EXPECT_EQ(checked.has_value(), value.has_value());
+  if (!checked && !value) {
+    EXPECT_EQ(checked.error(), value.error());
+  }
   for (int rule = 0; rule < JSON5_RULE_COUNT; ++rule) {
     auto nodes = json5_parse_rule(static_cast<Json5Rule>(rule), text);
     if (!nodes) {

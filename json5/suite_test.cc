@@ -50,7 +50,13 @@ TEST(Json5Suite, CasesByExtension) {
     const std::string name = entry.path().lexically_relative(root).generic_string();
     SCOPED_TRACE(name);
     ++cases;
-    const auto value = json5_to_value(read_file(entry.path()));
+    const std::string text = read_file(entry.path());
+    const auto value = json5_to_value(text);
+    const auto checked = json5_check(text);
+    EXPECT_EQ(checked.has_value(), value.has_value());
+    if (!checked && !value) {
+      EXPECT_EQ(checked.error(), value.error());
+    }
     if (const auto it = REFUSED_BY_CONVERSION.find(name); it != REFUSED_BY_CONVERSION.end()) {
       ++exceptions;
       ASSERT_FALSE(value);

@@ -61,6 +61,18 @@ struct Metadata {
 [[nodiscard]] std::expected<std::vector<std::string>, OsError> list_directory(
     std::string_view path);
 
+// One entry of a directory listing: its name and, when the listing itself tells it, the entry's
+// own metadata (a link not followed), exactly as `link_metadata` would give it.
+struct DirectoryEntry {
+  std::string name;
+  std::optional<Metadata> metadata;  // nullopt: the caller asks `link_metadata`
+};
+
+// The entries of a directory, in the order the system lists them, without "." and "..". Saves
+// a metadata query per entry where the listing carries each entry's type.
+[[nodiscard]] std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(
+    std::string_view path);
+
 // The whole content of a regular file, which must be valid UTF-8 (a byte-order mark stays).
 // Fails for anything that is not a regular file, without blocking on it.
 [[nodiscard]] std::expected<std::string, OsError> read_file(std::string_view path);

@@ -1,6 +1,7 @@
 // The platform layer on POSIX systems: Windows semantics over stat, readdir, read and write.
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -119,8 +120,11 @@ struct DirectoryCloser {
 using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 
 // Reads to the end of the file into `text`, which starts with room for `capacity` bytes and
-// grows when the file is longer than expected.
-std::expected<void, OsError> read_to_end(int fd, std::size_t capacity, std::string& text) {
+// grows when the file is longer than expected. A read that comes back short of what was asked
+// with exactly `size` bytes in hand, the size the file's metadata gave, has met the end: that
+// saves a second read per file only to be told so.
+std::expected<void, OsError> read_to_end(int fd, std::size_t size_hint, std::size_t capacity,
+                                         std::string& text) {
   std::size_t used = 0;
   int error = 0;
   bool at_end = false;
@@ -140,7 +144,12 @@ std::expected<void, OsError> read_to_end(int fd, std::size_t capacity, std::stri
           at_end = true;
           break;
         }
+        const bool short_read = static_cast<std::size_t>(got) < size - used;
         used += static_cast<std::size_t>(got);
+        if (short_read && used == size_hint) {
+          at_end = true;
+          break;
+        }
       }
       return used;
     });
@@ -301,6 +310,54 @@ std::expected<std::vector<std::string>, OsError> list_directory(std::string_view
   }
 }
 
+std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
+  const auto native = system_path(path);
+  if (!native) {
+    return std::unexpected(native.error());
+  }
+  const DirectoryHandle dir(::opendir(native->c_str()));
+  if (!dir) {
+    return std::unexpected(os_error(errno));
+  }
+  std::vector<DirectoryEntry> entries;
+  // The type from the listing stands for link_metadata only where that call would succeed. A
+  // directory that can be read but not searched fails every metadata query in it: one query on
+  // its first entry tells, and then every entry is left to link_metadata and fails as before.
+  bool searchable = false;
+  bool probed = false;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) {
+        return std::unexpected(os_error(errno));
+      }
+      return entries;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    if (!probed) {
+      probed = true;
+      struct stat info {};
+      searchable = ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    // Also left to link_metadata: a link, which needs its target's type too; an entry of a file
+    // system that tells no type (DT_UNKNOWN); a name holding a "\", which the path turns into a
+    // separator; and a path too long for the system.
+    const bool reachable = searchable && name.find('\\') == std::string_view::npos &&
+                           native->size() + 1 + name.size() < PATH_MAX;
+    std::optional<Metadata> metadata;
+    if (reachable && entry->d_type == DT_DIR) {
+      metadata = Metadata{FILE_ATTRIBUTE_DIRECTORY, 0};
+    } else if (reachable && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
+      metadata = Metadata{FILE_ATTRIBUTE_NORMAL, 0};
+    }
+    entries.push_back(DirectoryEntry{std::string(name), metadata});
+  }
+}
+
 std::expected<std::string, OsError> read_file(std::string_view path) {
   const auto native = system_path(path);
   if (!native) {
@@ -329,7 +386,8 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
   }
   try {
     // One byte more than the size, so that the end shows without growing the buffer.
-    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size) + 1, text);
+    const auto done = read_to_end(file.get(), static_cast<std::size_t>(size),
+                                  static_cast<std::size_t>(size) + 1, text);
     if (!done) {
       return std::unexpected(done.error());
     }

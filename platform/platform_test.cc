@@ -115,6 +115,43 @@ TEST_F(PlatformFiles, ListsEntriesWithoutDotAndDotDot) {
   EXPECT_EQ(file.error().code, ENOTDIR);
 }
 
+// The type a listing carries must be what link_metadata says, links and all.
+TEST_F(PlatformFiles, ListedEntriesCarryTheirOwnMetadata) {
+  write("a.json", "");
+  fs::create_directory(path("sub"));
+  fs::create_symlink(path("sub"), path("dir-link"));
+  fs::create_symlink(path("a.json"), path("file-link"));
+  fs::create_symlink(path("missing"), path("dangling"));
+
+  auto entries = list_directory_entries(root_.string());
+  ASSERT_TRUE(entries) << entries.error().display();
+  std::vector<std::string> names;
+  for (const DirectoryEntry& entry : *entries) {
+    SCOPED_TRACE(entry.name);
+    names.push_back(entry.name);
+    const auto own = link_metadata(path(entry.name));
+    ASSERT_TRUE(own);
+    const Metadata got = entry.metadata ? *entry.metadata : *own;
+    EXPECT_EQ(got.attributes, own->attributes);
+    EXPECT_EQ(got.reparse_tag, own->reparse_tag);
+  }
+  EXPECT_EQ(names, list_directory(root_.string()));
+  EXPECT_EQ(list_directory_entries(path("missing")).error().code, ENOENT);
+
+  // A name holding a "\" cannot be reached through a path, where it is a separator: its
+  // metadata is left to link_metadata, which fails for it.
+  if (!fs::path("x\\y.json").has_parent_path()) {
+    fs::create_directory(path("odd"));
+    write("odd/x\\y.json", "");
+    const auto odd = list_directory_entries(path("odd"));
+    ASSERT_TRUE(odd) << odd.error().display();
+    ASSERT_EQ(odd->size(), 1u);
+    EXPECT_EQ(odd->front().name, "x\\y.json");
+    EXPECT_FALSE(odd->front().metadata.has_value());
+  }
+  EXPECT_EQ(list_directory_entries(path("a.json")).error().code, ENOTDIR);
+}
+
 TEST_F(PlatformFiles, ReadsWholeFiles) {
   const std::string bom_text = "\xEF\xBB\xBF{\"k\": \"\xC3\xA9\"}\r\n";
   write("bom.json", bom_text);

@@ -161,6 +161,47 @@ const json::Member* advance_to(json::Object::const_iterator& next, json::Object:
   return nullptr;
 }
 
+// Asks for the cache lines of an object's members at once. A large document lies far outside
+// the cache, and the binary searches of `required` would otherwise wait for one line after the
+// other; the walks that follow read the same lines.
+void prefetch_members(const json::Object& members) {
+  if (members.empty()) {
+    return;
+  }
+  const char* first = reinterpret_cast<const char*>(&*members.begin());
+  const char* end = first + members.size() * sizeof(json::Member);
+  constexpr std::size_t LINE = 64;
+  for (const char* line = first; line < end; line += LINE) {
+    __builtin_prefetch(line);
+  }
+}
+
+// The index of the first item that repeats an earlier one, if any. Items repeat each other
+// exactly when their compact texts are the same bytes: this keeps 1 apart from 1.0 and 0.0 apart
+// from -0.0. Two strings have the same compact text exactly when they are the same string, so a
+// short array of strings is compared pair by pair, without writing a text or filling a set.
+std::optional<std::size_t> first_repeated_item(const json::Array& items) {
+  constexpr std::size_t PAIRWISE_LIMIT = 16;
+  if (items.size() <= PAIRWISE_LIMIT &&
+      std::ranges::all_of(items, [](const Value& item) { return item.is_string(); })) {
+    for (std::size_t i = 1; i < items.size(); ++i) {
+      for (std::size_t j = 0; j < i; ++j) {
+        if (items[i].as_string() == items[j].as_string()) {
+          return i;
+        }
+      }
+    }
+    return std::nullopt;
+  }
+  std::unordered_set<std::string> seen;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!seen.insert(json::write_compact(items[i])).second) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 bool has_member(const json::Object& members, std::string_view key) {
   auto it = std::lower_bound(
       members.begin(), members.end(), key,
@@ -405,17 +446,11 @@ void Validator::check_array(const Value& value, const Keywords& schema, std::str
   }
   if (const Value* unique = schema.unique_items();
       unique != nullptr && unique->is_bool() && unique->as_bool()) {
-    // Items repeat each other exactly when their compact texts are the same bytes: this keeps
-    // 1 apart from 1.0 and 0.0 apart from -0.0.
-    std::unordered_set<std::string> seen;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      if (!seen.insert(json::write_compact(items[i])).second) {
-        const std::size_t size = push_step(instance_path, IndexText(i).view());
-        errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
-                                    "Array contains duplicate items", items[i], Value(true)));
-        instance_path.resize(size);
-        break;
-      }
+    if (const std::optional<std::size_t> i = first_repeated_item(items)) {
+      const std::size_t size = push_step(instance_path, IndexText(*i).view());
+      errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
+                                  "Array contains duplicate items", items[*i], Value(true)));
+      instance_path.resize(size);
     }
   }
   // A schema that is not an object would accept every item, so there is nothing to visit.
@@ -436,6 +471,7 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
                              std::string& schema_path, std::vector<ValidationError>& errors) const {
   const json::Object& members = value.as_object();
   const std::uint64_t count = members.size();
+  prefetch_members(members);
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_properties());
       limit && count < *limit) {
     errors.push_back(make_error(

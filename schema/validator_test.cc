@@ -423,6 +423,39 @@ TEST(Validator, RecordsNameTheFailingValues) {
 }
 
 // Keys go into both paths verbatim: no escaping of "/" or "~", and the empty key adds a lone "/".
+// The record names the first item that repeats an earlier one, for short arrays of strings
+// (compared pair by pair) as for longer or mixed arrays (compared by compact text).
+TEST(Validator, UniqueItemsNamesTheFirstRepeat) {
+  std::string seventeen = "[";
+  for (int i = 0; i < 16; ++i) {
+    seventeen += "\"s" + std::to_string(i) + "\", ";
+  }
+  seventeen += "\"s3\"]";
+  struct RepeatCase {
+    std::string instance;
+    std::string_view path, value;  // empty: no record
+  };
+  const RepeatCase cases[] = {
+      {R"(["a", "b", "a", "b"])", "/2", R"("a")"},
+      {R"(["x", "y", "z", "y"])", "/3", R"("y")"},
+      {R"(["a long string, past any inline size", "a long string, past any inline size"])", "/1",
+       R"("a long string, past any inline size")"},
+      {R"(["\u0000", "\\u0000", "a\"b", "a\\\"b"])", "", ""},
+      {R"(["a", 1, "a"])", "/2", R"("a")"},
+      {seventeen, "/16", R"("s3")"},
+  };
+  for (const RepeatCase& c : cases) {
+    SCOPED_TRACE(c.instance);
+    const auto got = validate(R"({"uniqueItems": true})", c.instance);
+    if (c.path.empty()) {
+      expect_records(got, {});
+    } else {
+      expect_records(got, {{c.path, "/uniqueItems", "uniqueItems", "Array contains duplicate items",
+                            c.value, "true"}});
+    }
+  }
+}
+
 TEST(Validator, PathsHoldKeysVerbatim) {
   expect_records(
       validate(

@@ -51,20 +51,23 @@ std::optional<std::expected<WalkEntry, WalkError>> Walker::next() {
     Frame& top = stack_.back();
     if (!top.listed) {
       top.listed = true;
-      auto names = platform::list_directory(top.path);
-      if (!names) {
+      auto entries = platform::list_directory_entries(top.path);
+      if (!entries) {
         std::string path = std::move(top.path);
         stack_.pop_back();
-        return walk_error(std::move(path), std::move(names.error()));
+        return walk_error(std::move(path), std::move(entries.error()));
       }
-      top.names = std::move(*names);
+      top.entries = std::move(*entries);
     }
-    if (top.next == top.names.size()) {
+    if (top.next == top.entries.size()) {
       stack_.pop_back();
       continue;
     }
-    std::string path = join_path(top.path, top.names[top.next++]);
-    auto own = platform::link_metadata(path);
+    const platform::DirectoryEntry& entry = top.entries[top.next++];
+    std::string path = join_path(top.path, entry.name);
+    auto own = entry.metadata
+                   ? std::expected<platform::Metadata, platform::OsError>(*entry.metadata)
+                   : platform::link_metadata(path);
     if (!own) {
       return walk_error(std::move(path), std::move(own.error()));
     }

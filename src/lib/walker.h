@@ -46,7 +46,7 @@ class Walker {
     explicit Frame(std::string directory) : path(std::move(directory)) {}
     std::string path;
     bool listed = false;
-    std::vector<std::string> names;
+    std::vector<platform::DirectoryEntry> entries;
     std::size_t next = 0;
   };
 

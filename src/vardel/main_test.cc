@@ -1,177 +1,27 @@
 // End to end: the built program, run in a fresh temporary folder over a small tree.
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "src/vardel/run_harness.h"
 
 namespace vardel {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view USAGE =
-    "usage: vardel [OPTIONS] <path> [<path> [<path> ...]]\n"
-    "\n"
-    "Options:\n"
-    "    -5, --json5         parse according to JSON5\n"
-    "    -l, --list          list JSON files\n"
-    "    -s, --schema <path> validate files against a given JSON Schema file\n"
-    "    -h, --help          print usage info\n"
-    "    -v, --version       print version info\n"
-    "\n";
-
-struct RunResult {
-  int status = 0;  // 128 + the signal when the program was killed
-  std::string out;
-  std::string err;
-
-  friend bool operator==(const RunResult&, const RunResult&) = default;
-};
-
-void PrintTo(const RunResult& r, std::ostream* os) {
-  *os << "{status " << r.status << ", out " << testing::PrintToString(r.out) << ", err "
-      << testing::PrintToString(r.err) << "}";
-}
-
-// Whether discovery would skip every file below the path: it holds one of the excluded names,
-// each "." matching any character.
-bool holds_excluded_name(std::string_view path) {
-  constexpr std::array<std::string_view, 7> NAMES = {
-      ".tesk", ".venv", "build", "node_modules", "package-lock.json", "target", "vendor"};
-  for (std::string_view name : NAMES) {
-    for (std::size_t start = 0; start + name.size() <= path.size(); ++start) {
-      bool match = true;
-      for (std::size_t k = 0; k < name.size() && match; ++k) {
-        const char c = path[start + k];
-        match = name[k] == '.' ? c != '\n' : c == name[k];
-      }
-      if (match) {
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
-// Reads both pipes to their ends at once, so that neither can fill up and stall the child.
-void drain(int out_fd, int err_fd, RunResult& result) {
-  std::array<pollfd, 2> fds = {{{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}}};
-  std::array<std::string*, 2> sinks = {&result.out, &result.err};
-  int open_count = (out_fd >= 0 ? 1 : 0) + (err_fd >= 0 ? 1 : 0);
-  char buffer[65536];
-  while (open_count > 0) {
-    if (::poll(fds.data(), fds.size(), -1) < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      break;
-    }
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
-      }
-      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_count;
-      }
-    }
-  }
-}
-
-class VardelRun : public testing::Test {
- protected:
-  void SetUp() override {
-    for (int attempt = 0; attempt < 5 && root_.empty(); ++attempt) {
-      std::string pattern = (fs::path(testing::TempDir()) / "vardel-run-XXXXXX").string();
-      ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << std::strerror(errno);
-      if (holds_excluded_name(pattern)) {
-        fs::remove(pattern);
-        continue;
-      }
-      root_ = pattern;
-    }
-    ASSERT_FALSE(root_.empty()) << "the temporary folder's path holds an excluded name";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-
-  void write(std::string_view name, std::string_view content) const {
-    const fs::path path = root_ / name;
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  }
-
-  // Runs the program with the arguments in the folder (or a folder below it), no shell. With
-  // `stdout_closed`, nobody reads its standard output.
-  RunResult run(const std::vector<std::string>& arguments, std::string_view below = "",
-                bool stdout_closed = false) const {
-    const std::string directory = (root_ / below).string();
-    std::vector<std::string> argv_text = {VARDEL_BINARY};
-    argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_text) {
-      argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-
-    int out_pipe[2];
-    int err_pipe[2];
-    if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) {
-      ADD_FAILURE() << "pipe: " << std::strerror(errno);
-      return {};
-    }
-    if (stdout_closed) {
-      ::close(out_pipe[0]);
-      out_pipe[0] = -1;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(out_pipe[1], STDOUT_FILENO);
-      ::dup2(err_pipe[1], STDERR_FILENO);
-      for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
-        if (fd >= 0) {
-          ::close(fd);
-        }
-      }
-      ::alarm(20);  // kept across exec: a run that hangs is killed and fails the test
-      if (::chdir(directory.c_str()) == 0) {
-        ::execv(argv[0], argv.data());
-      }
-      ::_exit(127);
-    }
-    ::close(out_pipe[1]);
-    ::close(err_pipe[1]);
-    RunResult result;
-    drain(out_pipe[0], err_pipe[0], result);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-  }
-
-  fs::path root_;
-};
+using test::RunResult;
+using test::USAGE;
+using test::testing_windows_build;
+using test::VardelRun;
 
 RunResult usage(int status) {
   return {status, "", std::string(USAGE)};
@@ -208,9 +58,6 @@ TEST_F(VardelRun, SettlesTheCommandLineBeforeDiscovery) {
       {{"-l", "-l", "conf"}, usage(1)},
       {{"-l", "--list", "conf"}, usage(1)},
       {{"--lis", "conf"}, usage(1)},
-      // A non-UTF-8 argument makes the command line unusable, before help is looked at.
-      {{"-l", "caf\xE9"}, usage(1)},
-      {{"-h", "\xFF"}, usage(1)},
       // "-" and everything after "--" are paths; discovery then fails on the missing file.
       {{"--", "-l"}, {1, "", "unable to query metadata for path: -l\n"}},
       {{"-l", "-"}, {1, "", "unable to query metadata for path: -\n"}},
@@ -232,6 +79,15 @@ TEST_F(VardelRun, SettlesTheCommandLineBeforeDiscovery) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     EXPECT_EQ(run(c.arguments), c.want);
   }
+}
+
+TEST_F(VardelRun, RefusesArgumentsThatAreNotUtf8) {
+  if (testing_windows_build()) {
+    GTEST_SKIP() << "Windows arguments are UTF-16; Wine turns such bytes into U+FFFD";
+  }
+  // A non-UTF-8 argument makes the command line unusable, before help is looked at.
+  EXPECT_EQ(run({"-l", "caf\xE9"}), usage(1));
+  EXPECT_EQ(run({"-h", "\xFF"}), usage(1));
 }
 
 TEST_F(VardelRun, ChecksEveryFileAndReportsEachFailure) {
@@ -290,6 +146,9 @@ TEST_F(VardelRun, ChecksJson5FilesWithTheJson5Reader) {
 }
 
 TEST_F(VardelRun, RefusesANamedPipeWithoutWaiting) {
+  if (testing_windows_build()) {
+    GTEST_SKIP() << "a Windows folder holds no named pipes";
+  }
   ASSERT_EQ(::mkfifo((root_ / "p.json").c_str(), 0600), 0) << std::strerror(errno);
   EXPECT_EQ(run({"p.json"}), (RunResult{1, "", "error: p.json: unable to read path: p.json\n"}));
 }
@@ -332,6 +191,9 @@ TEST_F(VardelRun, SkipsEverythingBelowAnExcludedFolder) {
 }
 
 TEST_F(VardelRun, NamesAnUndecodableEntryByItsFullPath) {
+  if (testing_windows_build()) {
+    GTEST_SKIP() << "Wine shows a file name that is not UTF-8 as valid text";
+  }
   write("d/caf\xE9.txt", "");
   std::string full = fs::canonical(root_).string();
   std::ranges::replace(full, '/', '\\');
@@ -340,7 +202,7 @@ TEST_F(VardelRun, NamesAnUndecodableEntryByItsFullPath) {
 }
 
 TEST_F(VardelRun, ReportsADirectoryThatCannotBeListed) {
-  if (::geteuid() == 0) {
+  if (::geteuid() == 0 || testing_windows_build()) {
     GTEST_SKIP() << "permissions do not hold for root";
   }
   write("d/a.json", "{}");
@@ -353,6 +215,38 @@ TEST_F(VardelRun, ReportsADirectoryThatCannotBeListed) {
       (RunResult{1, "",
                  "IO error for operation on d\\locked: " + std::string(std::strerror(EACCES)) +
                      " (os error " + std::to_string(EACCES) + ")\n"}));
+}
+
+// The Windows build under Wine, whose drive Z: is the root of the Unix file system.
+TEST_F(VardelRun, KeepsDriveAndVerbatimPrefixesOfArguments) {
+  if (!testing_windows_build()) {
+    GTEST_SKIP() << "drive letters exist only on Windows";
+  }
+  write("conf/app.json", "{}");
+  write("conf/sub/b.json", "[1,]");
+  std::string full = "Z:" + fs::canonical(root_).string();
+  std::ranges::replace(full, '/', '\\');
+  struct Case {
+    std::vector<std::string> arguments;
+    RunResult want;
+  };
+  const Case CASES[] = {
+      {{"-l", full + "/conf"},
+       {0, full + "\\conf\\app.json\n" + full + "\\conf\\sub\\b.json\n", ""}},
+      // Drive-relative: against the current directory of drive Z:, which is the folder.
+      {{"-l", "Z:conf/sub"}, {0, "Z:conf\\sub\\b.json\n", ""}},
+      {{"-l", "Z:conf\\sub"}, {0, "Z:conf\\sub\\b.json\n", ""}},
+      // A verbatim path is taken as it is; its names are separated by "\" only.
+      {{"-l", "\\\\?\\" + full + "\\conf\\sub"},
+       {0, "\\\\?\\" + full + "\\conf\\sub\\b.json\n", ""}},
+      {{"Z:conf\\sub\\..\\sub\\b.json"},
+       {1, "", "error: Z:conf\\sub\\b.json: trailing comma at line 1 column 4\n"}},
+      {{"-l", "Q:\\missing"}, {1, "", "unable to query metadata for path: Q:\\missing\n"}},
+  };
+  for (const Case& c : CASES) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    EXPECT_EQ(run(c.arguments), c.want);
+  }
 }
 
 TEST_F(VardelRun, EndsWithStatusOneWhenNobodyReadsTheList) {
