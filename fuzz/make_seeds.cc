@@ -26,7 +26,7 @@ std::optional<json::Value> read_json(const fs::path& file) {
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   auto value = json::parse(text);
   if (!value) {
-    std::fprintf(stderr, "skipping %s: %s\n", file.c_str(), value.error().display().c_str());
+    std::fprintf(stderr, "skipping %s: %s\n", file.string().c_str(), value.error().display().c_str());
     return std::nullopt;
   }
   return std::move(*value);

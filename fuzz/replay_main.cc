@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
     for (const std::filesystem::path& file : inputs_under(argv[i])) {
       std::ifstream in(file, std::ios::binary);
       if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
         return 1;
       }
       const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       // Print first: a crash then names its input.
-      std::fprintf(stderr, "replaying %s\n", file.c_str());
+      std::fprintf(stderr, "replaying %s\n", file.string().c_str());
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }
