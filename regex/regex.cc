@@ -349,6 +349,15 @@ std::expected<Regex, RegexError> Regex::compile(std::string_view pattern) {
   return Regex(compiled);
 }
 
+std::expected<bool, RegexError> search_uncached(std::string_view pattern,
+                                                std::string_view text) {
+  std::unique_ptr<CompiledRegex> compiled = compile_fresh(pattern);
+  if (!compiled->re) {
+    return std::unexpected(std::move(compiled->error));
+  }
+  return compiled->re->Match(text, 0, text.size(), RE2::UNANCHORED, nullptr, 0);
+}
+
 bool Regex::search(std::string_view text) const {
   return compiled_->re->Match(text, 0, text.size(), RE2::UNANCHORED, nullptr, 0);
 }
