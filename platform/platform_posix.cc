@@ -17,21 +17,16 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 namespace vardel::platform {
 namespace {
 
-constexpr std::string_view WHITE_SPACE = " \t\n\v\f\r";
-constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
 // Standard output is collected up to this size and then written in one call.
 constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
 // The smallest buffer when a file turns out larger than its size said (files of /proc say 0).
 constexpr std::size_t MIN_GROWTH = 4096;
 
-std::string_view trim_trailing_space(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(WHITE_SPACE);
-  return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
 
 OsError os_error(int code) {
   return OsError{code, std::string(trim_trailing_space(std::strerror(code)))};
@@ -46,55 +41,6 @@ std::expected<std::string, OsError> system_path(std::string_view path) {
   std::string result(path);
   std::ranges::replace(result, '\\', '/');
   return result;
-}
-
-// One step through UTF-8 text: the length of the well-formed sequence at the start, or, when
-// it is ill-formed, the length of its maximal subpart (at least 1), which becomes one U+FFFD.
-struct Utf8Step {
-  std::size_t length;
-  bool valid;
-};
-
-Utf8Step utf8_step(const unsigned char* p, std::size_t left) {
-  const unsigned char lead = p[0];
-  if (lead < 0x80) {
-    return {1, true};
-  }
-  std::size_t trail = 0;
-  unsigned char low = 0x80;  // the range of the second byte; later ones are always 80..BF
-  unsigned char high = 0xBF;
-  if (lead < 0xC2) {
-    return {1, false};
-  } else if (lead < 0xE0) {
-    trail = 1;
-  } else if (lead < 0xF0) {
-    trail = 2;
-    if (lead == 0xE0) {
-      low = 0xA0;  // no overlong forms
-    } else if (lead == 0xED) {
-      high = 0x9F;  // no surrogates
-    }
-  } else if (lead < 0xF5) {
-    trail = 3;
-    if (lead == 0xF0) {
-      low = 0x90;  // no overlong forms
-    } else if (lead == 0xF4) {
-      high = 0x8F;  // nothing above U+10FFFF
-    }
-  } else {
-    return {1, false};
-  }
-  for (std::size_t k = 1; k <= trail; ++k) {
-    if (k >= left) {
-      return {k, false};
-    }
-    const unsigned char c = p[k];
-    const bool in_range = k == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-    if (!in_range) {
-      return {k, false};
-    }
-  }
-  return {trail + 1, true};
 }
 
 // A file descriptor that is closed when it goes.
@@ -234,10 +180,6 @@ Metadata from_stat(const struct stat& info) {
 }
 
 }  // namespace
-
-std::string OsError::display() const {
-  return std::string(trim_trailing_space(message)) + " (os error " + std::to_string(code) + ")";
-}
 
 std::optional<std::vector<std::string>> arguments(int argc, char** argv) {
   std::vector<std::string> result;
@@ -400,54 +342,8 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
   return text;
 }
 
-bool is_valid_utf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
-  std::size_t i = 0;
-  while (i < size) {
-    // JSON is mostly ASCII: skip it sixteen bytes at a time.
-    while (i + 16 <= size) {
-      std::uint64_t first = 0;
-      std::uint64_t second = 0;
-      std::memcpy(&first, bytes + i, 8);
-      std::memcpy(&second, bytes + i + 8, 8);
-      if (((first | second) & HIGH_BITS) != 0) {
-        break;
-      }
-      i += 16;
-    }
-    if (i >= size) {
-      break;
-    }
-    const Utf8Step step = utf8_step(bytes + i, size - i);
-    if (!step.valid) {
-      return false;
-    }
-    i += step.length;
-  }
-  return true;
-}
-
-std::string display_path(std::string_view path) {
-  if (is_valid_utf8(path)) {
-    return std::string(path);
-  }
-  const auto* bytes = reinterpret_cast<const unsigned char*>(path.data());
-  std::string result;
-  result.reserve(path.size() + 8);
-  std::size_t i = 0;
-  while (i < path.size()) {
-    const Utf8Step step = utf8_step(bytes + i, path.size() - i);
-    if (step.valid) {
-      result.append(path.substr(i, step.length));
-    } else {
-      result.append(REPLACEMENT_CHARACTER);
-    }
-    i += step.length;
-  }
-  return result;
-}
+// Each ill-formed part, the longest that could begin a character, is one U+FFFD.
+std::string display_path(std::string_view path) { return replace_ill_formed(path, false); }
 
 void write_stdout(std::string_view text) {
   console().out(text);

@@ -28,80 +28,17 @@
 #include <utility>
 
 #include "platform/full_path.h"
+#include "platform/platform_internal.h"
 
 namespace vardel::platform {
 namespace {
 
-constexpr std::string_view WHITE_SPACE = " \t\n\v\f\r";
-constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
 // Standard output is collected up to this size and then written in one call.
 constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
 // ReadFile and WriteFile take a 32-bit count; larger transfers go in pieces of this size.
 constexpr DWORD MAX_TRANSFER = 1U << 30;
 constexpr std::string_view VERBATIM_MARKER = "\\\\?\\";
 
-std::string_view trim_trailing_space(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(WHITE_SPACE);
-  return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
-
-// --- UTF-8, in its strict and its generalised form.
-
-// One step through UTF-8 text: how long the sequence at the start is and what it holds. An
-// ill-formed sequence spans its maximal subpart (at least 1 byte).
-enum class Utf8Kind { valid, surrogate, invalid };
-struct Utf8Step {
-  std::size_t length;
-  Utf8Kind kind;
-  char32_t code_point;
-};
-
-Utf8Step utf8_step(const unsigned char* p, std::size_t left) {
-  const unsigned char lead = p[0];
-  if (lead < 0x80) {
-    return {1, Utf8Kind::valid, lead};
-  }
-  std::size_t trail = 0;
-  unsigned char low = 0x80;  // the range of the second byte; later ones are always 80..BF
-  unsigned char high = 0xBF;
-  char32_t value = 0;
-  if (lead < 0xC2) {
-    return {1, Utf8Kind::invalid, 0};
-  } else if (lead < 0xE0) {
-    trail = 1;
-    value = lead & 0x1F;
-  } else if (lead < 0xF0) {
-    trail = 2;
-    value = lead & 0x0F;
-    if (lead == 0xE0) {
-      low = 0xA0;  // no overlong forms
-    }
-    // ED A0..BF is a surrogate: refused by strict UTF-8, kept by the generalised form.
-  } else if (lead < 0xF5) {
-    trail = 3;
-    value = lead & 0x07;
-    if (lead == 0xF0) {
-      low = 0x90;  // no overlong forms
-    } else if (lead == 0xF4) {
-      high = 0x8F;  // nothing above U+10FFFF
-    }
-  } else {
-    return {1, Utf8Kind::invalid, 0};
-  }
-  for (std::size_t k = 1; k <= trail; ++k) {
-    if (k >= left) {
-      return {k, Utf8Kind::invalid, 0};
-    }
-    const unsigned char c = p[k];
-    const bool in_range = k == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-    if (!in_range) {
-      return {k, Utf8Kind::invalid, 0};
-    }
-    value = (value << 6) | (c & 0x3F);
-  }
-  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
-  return {trail + 1, surrogate ? Utf8Kind::surrogate : Utf8Kind::valid, value};
-}
 
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -431,10 +368,6 @@ std::expected<void, OsError> read_to_end(HANDLE handle, std::size_t capacity, st
 
 }  // namespace
 
-std::string OsError::display() const {
-  return std::string(trim_trailing_space(message)) + " (os error " + std::to_string(code) + ")";
-}
-
 std::optional<std::vector<std::string>> arguments(int /*argc*/, char** /*argv*/) {
   // The C runtime's argv went through the ANSI code page; the UTF-16 command line did not.
   int count = 0;
@@ -606,55 +539,8 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
   return text;
 }
 
-bool is_valid_utf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
-  std::size_t i = 0;
-  while (i < size) {
-    // JSON is mostly ASCII: skip it sixteen bytes at a time.
-    while (i + 16 <= size) {
-      std::uint64_t first = 0;
-      std::uint64_t second = 0;
-      std::memcpy(&first, bytes + i, 8);
-      std::memcpy(&second, bytes + i + 8, 8);
-      if (((first | second) & HIGH_BITS) != 0) {
-        break;
-      }
-      i += 16;
-    }
-    if (i >= size) {
-      break;
-    }
-    const Utf8Step step = utf8_step(bytes + i, size - i);
-    if (step.kind != Utf8Kind::valid) {
-      return false;
-    }
-    i += step.length;
-  }
-  return true;
-}
-
-std::string display_path(std::string_view path) {
-  if (is_valid_utf8(path)) {
-    return std::string(path);
-  }
-  // An unpaired surrogate (three bytes here) is one U+FFFD, like any other ill-formed part.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(path.data());
-  std::string result;
-  result.reserve(path.size() + 8);
-  std::size_t i = 0;
-  while (i < path.size()) {
-    const Utf8Step step = utf8_step(bytes + i, path.size() - i);
-    if (step.kind == Utf8Kind::valid) {
-      result.append(path.substr(i, step.length));
-    } else {
-      result.append(REPLACEMENT_CHARACTER);
-    }
-    i += step.length;
-  }
-  return result;
-}
+// An unpaired surrogate, kept in three bytes by the generalised form, is one U+FFFD.
+std::string display_path(std::string_view path) { return replace_ill_formed(path, true); }
 
 void write_stdout(std::string_view text) {
   console().out(text);
