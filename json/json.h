@@ -30,6 +30,9 @@ struct ParseError {
 // it accepts exactly the texts parse accepts and fails with the same error.
 [[nodiscard]] std::expected<void, ParseError> validate(std::string_view text);
 
+// Appends the UTF-8 encoding of a code point. Requires: code_point < 0x110000.
+void append_utf8(std::string& out, char32_t code_point);
+
 // The compact JSON text of a value: no white space, keys in byte order, a double in its shortest
 // digits with a point or an exponent ("1.0", "0.00001", "1e-6", "1.23e16", "-0.0").
 // A double that is not finite, which no parser makes, is written as null.

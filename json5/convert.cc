@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "json/json.h"
 #include "json5/json5_internal.h"
 
 namespace vardel::json5 {
@@ -177,24 +178,6 @@ std::optional<double> parse_decimal(std::string_view text) {
   return negative ? -magnitude : magnitude;
 }
 
-void append_utf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // Appends one piece's text. Strings are converted piece by piece into one buffer, so that a long
 // string costs one allocation, not one per piece.
 std::expected<void, Json5Error> append_string_piece(NodeRef piece, std::string& out) {
@@ -214,7 +197,7 @@ std::expected<void, Json5Error> append_string_piece(NodeRef piece, std::string& 
       if (!code) {
         return std::unexpected(code.error());
       }
-      append_utf8(out, *code);
+      json::append_utf8(out, *code);
       return {};
     }
     case Json5Rule::EOI:

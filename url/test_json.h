@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "url/url_internal.h"
+
 namespace vardel::url::test_data {
 
 struct TestJson {
@@ -165,25 +167,7 @@ class TestJsonReader {
     return unit;
   }
 
-  static void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
-  // Reads a string starting at its opening quote into `value`.
+    // Reads a string starting at its opening quote into `value`.
   bool read_string(TestJson& value) {
     ++pos_;
     while (pos_ < text_.size()) {
@@ -240,7 +224,7 @@ class TestJsonReader {
             value.lone_surrogate = true;
             cp = 0xFFFD;
           }
-          append_utf8(value.text, cp);
+          internal::append_utf8(value.text, cp);
           break;
         }
         default:

@@ -45,4 +45,7 @@ void append_percent_encoded(std::string& out, std::string_view text, const ByteS
 // Requires: `input` is well-formed UTF-8, and not empty unless `is_opaque`.
 [[nodiscard]] std::optional<std::string> parse_host(std::string_view input, bool is_opaque);
 
+// Appends the UTF-8 encoding of a code point. Requires: code_point < 0x110000.
+void append_utf8(std::string& out, char32_t code_point);
+
 }  // namespace vardel::url::internal
