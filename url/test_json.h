@@ -167,7 +167,7 @@ class TestJsonReader {
     return unit;
   }
 
-    // Reads a string starting at its opening quote into `value`.
+  // Reads a string starting at its opening quote into `value`.
   bool read_string(TestJson& value) {
     ++pos_;
     while (pos_ < text_.size()) {
