@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "src/lib/lazy.h"
+#include "src/lib/temp_folder_test_util.h"
 
 namespace vardel {
 namespace {
@@ -87,25 +88,9 @@ TEST(Discovery, Patterns) {
   }
 }
 
-// A fresh temporary folder that is the current directory while the test runs.
-class FindJsonFiles : public testing::Test {
+// Runs in a fresh temporary folder that is the current directory.
+class FindJsonFiles : public TempFolderTest {
  protected:
-  void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    ASSERT_NE(cwd, nullptr);
-    saved_cwd_ = cwd;
-    free(cwd);
-    std::string pattern = std::filesystem::temp_directory_path() / "find-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    ASSERT_EQ(chdir(root_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(saved_cwd_.c_str()), 0);
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
   // Creates the file and the folders above it.
   static void file(const std::string& path) {
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -135,9 +120,6 @@ class FindJsonFiles : public testing::Test {
     std::ranges::replace(path, '/', '\\');
     return path;
   }
-
-  std::string saved_cwd_;
-  std::string root_;
 };
 
 TEST_F(FindJsonFiles, SelectsByExtension) {

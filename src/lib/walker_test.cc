@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "src/lib/temp_folder_test_util.h"
+
 namespace vardel {
 namespace {
 
@@ -40,25 +42,9 @@ TEST(JoinPath, AddsABackslashOnlyWhereNeeded) {
   }
 }
 
-// A fresh temporary folder that is the current directory while the test runs.
-class WalkerTest : public testing::Test {
+// Runs in a fresh temporary folder that is the current directory.
+class WalkerTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    char* cwd = getcwd(nullptr, 0);
-    ASSERT_NE(cwd, nullptr);
-    saved_cwd_ = cwd;
-    free(cwd);
-    std::string pattern = std::filesystem::temp_directory_path() / "walk-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    ASSERT_EQ(chdir(root_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(saved_cwd_.c_str()), 0);
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
   static void dir(const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path; }
   static void file(const std::string& path) {
     int fd = open(path.c_str(), O_CREAT | O_WRONLY, 0644);
@@ -78,9 +64,6 @@ class WalkerTest : public testing::Test {
     }
     return items;
   }
-
-  std::string saved_cwd_;
-  std::string root_;
 };
 
 TEST_F(WalkerTest, StartFirstThenDepthFirstInListingOrder) {
