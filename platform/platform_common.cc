@@ -1,6 +1,7 @@
 // The parts of the platform layer that are plain text handling, the same on every system.
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -116,6 +117,19 @@ std::string replace_ill_formed(std::string_view text, bool surrogate_is_one_part
 std::string_view trim_trailing_space(std::string_view text) {
   const std::size_t end = text.find_last_not_of(WHITE_SPACE);
   return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
+}
+
+std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
+  auto entries = list_directory_entries(path);
+  if (!entries) {
+    return std::unexpected(std::move(entries.error()));
+  }
+  std::vector<std::string> names;
+  names.reserve(entries->size());
+  for (DirectoryEntry& entry : *entries) {
+    names.push_back(std::move(entry.name));
+  }
+  return names;
 }
 
 std::string OsError::display() const {

@@ -27,7 +27,6 @@ constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
 // The smallest buffer when a file turns out larger than its size said (files of /proc say 0).
 constexpr std::size_t MIN_GROWTH = 4096;
 
-
 OsError os_error(int code) {
   return OsError{code, std::string(trim_trailing_space(std::strerror(code)))};
 }
@@ -226,32 +225,6 @@ std::expected<Metadata, OsError> link_metadata(std::string_view path) {
   return Metadata{attributes, IO_REPARSE_TAG_SYMLINK};
 }
 
-std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
-  const auto native = system_path(path);
-  if (!native) {
-    return std::unexpected(native.error());
-  }
-  const DirectoryHandle dir(::opendir(native->c_str()));
-  if (!dir) {
-    return std::unexpected(os_error(errno));
-  }
-  std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) {
-        return std::unexpected(os_error(errno));
-      }
-      return names;
-    }
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.emplace_back(name);
-    }
-  }
-}
-
 std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
   const auto native = system_path(path);
   if (!native) {
@@ -343,7 +316,9 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
 }
 
 // Each ill-formed part, the longest that could begin a character, is one U+FFFD.
-std::string display_path(std::string_view path) { return replace_ill_formed(path, false); }
+std::string display_path(std::string_view path) {
+  return replace_ill_formed(path, false);
+}
 
 void write_stdout(std::string_view text) {
   console().out(text);

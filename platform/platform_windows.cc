@@ -39,7 +39,6 @@ constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
 constexpr DWORD MAX_TRANSFER = 1U << 30;
 constexpr std::string_view VERBATIM_MARKER = "\\\\?\\";
 
-
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -472,16 +471,6 @@ std::expected<void, OsError> for_each_listed(std::string_view path, Take take) {
 
 }  // namespace
 
-std::expected<std::vector<std::string>, OsError> list_directory(std::string_view path) {
-  std::vector<std::string> names;
-  const auto listed = for_each_listed(
-      path, [&](const WIN32_FIND_DATAW& entry) { names.push_back(from_wide(entry.cFileName)); });
-  if (!listed) {
-    return std::unexpected(listed.error());
-  }
-  return names;
-}
-
 // The listing carries each entry's own attributes and, for a reparse point, its tag: the same
 // answer as a metadata query of the entry with links not followed, without that query.
 std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
@@ -540,7 +529,9 @@ std::expected<std::string, OsError> read_file(std::string_view path) {
 }
 
 // An unpaired surrogate, kept in three bytes by the generalised form, is one U+FFFD.
-std::string display_path(std::string_view path) { return replace_ill_formed(path, true); }
+std::string display_path(std::string_view path) {
+  return replace_ill_formed(path, true);
+}
 
 void write_stdout(std::string_view text) {
   console().out(text);
