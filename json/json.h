@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <expected>
+#include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,29 @@ struct ParseError {
 // Parses a whole document into a Value. Any bytes are accepted as input; arrays and objects may
 // nest 127 levels deep, and only space, tab, line feed and carriage return may follow the value.
 [[nodiscard]] std::expected<Value, ParseError> parse(std::string_view text);
+// A parsed document whose values all lie in one region of their own (see json/memory.h): it is
+// built without a heap allocation per value and freed in one step, without visiting its values.
+class Document {
+ public:
+  Document(Document&& other) noexcept;
+  Document& operator=(Document&& other) noexcept;
+  ~Document();
+
+  [[nodiscard]] const Value& value() const { return *root_; }
+
+ private:
+  friend std::expected<Document, ParseError> parse_document(std::string_view text,
+                                                            std::pmr::memory_resource* upstream);
+  Document() = default;
+
+  std::unique_ptr<Region> region_;
+  const Value* root_ = nullptr;
+};
+
+// Parses a document like parse, into a Document whose blocks come from `upstream`.
+[[nodiscard]] std::expected<Document, ParseError> parse_document(
+    std::string_view text,
+    std::pmr::memory_resource* upstream = std::pmr::new_delete_resource());
 // Checks that the text is one JSON document, building nothing and allocating nothing per value;
 // it accepts exactly the texts parse accepts and fails with the same error.
 [[nodiscard]] std::expected<void, ParseError> validate(std::string_view text);

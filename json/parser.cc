@@ -12,6 +12,8 @@
 #include <cstring>
 #include <expected>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -152,8 +154,8 @@ class BuildSink {
   void on_unsigned(std::uint64_t u) { add(Value(u)); }
   void on_signed(std::int64_t i) { add(Value(i)); }
   void on_double(double d) { add(Value(d)); }
-  void on_string(std::string_view s) { add(Value(std::string(s))); }
-  void on_key(std::string_view s) { members_.push_back(Member{std::string(s), Value()}); }
+  void on_string(std::string_view s) { add(Value(s)); }
+  void on_key(std::string_view s) { members_.push_back(Member{String(s), Value()}); }
   void begin_array() { in_object_.push_back(false); }
   void end_array(std::size_t count) {
     in_object_.pop_back();
@@ -167,7 +169,7 @@ class BuildSink {
     in_object_.pop_back();
     auto first = members_.end() - static_cast<std::ptrdiff_t>(count);
     sort_keys(first, count);
-    std::vector<Member> members;
+    Members members;
     members.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
       std::size_t k = order_[i];
@@ -804,6 +806,32 @@ std::expected<Value, ParseError> parse(std::string_view text) {
     return std::unexpected(std::move(result.error()));
   }
   return sink.take();
+}
+
+Document::Document(Document&& other) noexcept = default;
+Document& Document::operator=(Document&& other) noexcept = default;
+Document::~Document() = default;
+
+std::expected<Document, ParseError> parse_document(std::string_view text,
+                                                   std::pmr::memory_resource* upstream) {
+  // A parsed document takes about three times its text; one block that size mostly holds it.
+  constexpr std::size_t LARGEST_FIRST_BLOCK = std::size_t{1} << 30;
+  const std::size_t first_block = text.size() < LARGEST_FIRST_BLOCK / 4
+                                      ? std::max<std::size_t>(text.size() * 4, 4096)
+                                      : LARGEST_FIRST_BLOCK;
+  Document document;
+  document.region_ = std::make_unique<Region>(upstream, first_block);
+  RegionScope scope(*document.region_);
+  BuildSink sink;
+  Parser<BuildSink> parser(text, sink);
+  auto result = parser.run();
+  if (!result) {
+    return std::unexpected(std::move(result.error()));
+  }
+  // The root lies in the region like everything under it, and like them is never destroyed.
+  void* root = document.region_->allocate(sizeof(Value), alignof(Value));
+  document.root_ = new (root) Value(sink.take());
+  return document;
 }
 
 std::expected<void, ParseError> validate(std::string_view text) {

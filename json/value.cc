@@ -13,7 +13,7 @@ bool key_less(const Member& m, std::string_view key) {
 
 }  // namespace
 
-Object Object::from_members(std::vector<Member> members) {
+Object Object::from_members(Members members) {
   // Parsed documents mostly come in order already; then there is nothing to sort or drop.
   bool ordered = true;
   for (std::size_t i = 1; i < members.size(); ++i) {
@@ -46,7 +46,7 @@ Object Object::from_members(std::vector<Member> members) {
   return object;
 }
 
-Object Object::from_sorted_members(std::vector<Member> members) {
+Object Object::from_sorted_members(Members members) {
   assert(std::adjacent_find(members.begin(), members.end(), [](const Member& a, const Member& b) {
            return !(a.key < b.key);
          }) == members.end());
@@ -70,13 +70,13 @@ const Value* Object::find(std::string_view key) const {
   return &it->value;
 }
 
-void Object::insert_or_assign(std::string key, Value value) {
-  auto it = std::lower_bound(members_.begin(), members_.end(), std::string_view(key), key_less);
+void Object::insert_or_assign(std::string_view key, Value value) {
+  auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
   if (it != members_.end() && it->key == key) {
     it->value = std::move(value);
     return;
   }
-  members_.insert(it, Member{std::move(key), std::move(value)});
+  members_.insert(it, Member{String(key), std::move(value)});
 }
 
 bool operator==(const Object& a, const Object& b) {

@@ -9,17 +9,23 @@
 #include <variant>
 #include <vector>
 
+#include "json/memory.h"
+
 namespace vardel::json {
 
 class Value;
 struct Member;
 
-using Array = std::vector<Value>;
+// The containers inside a Value; they allocate through Allocator, so a Value built while a
+// region is active lies wholly in that region.
+using String = std::basic_string<char, std::char_traits<char>, Allocator<char>>;
+using Array = std::vector<Value, Allocator<Value>>;
+using Members = std::vector<Member, Allocator<Member>>;
 
 // An object's members, held in byte-wise key order, each key once.
 class Object {
  public:
-  using const_iterator = std::vector<Member>::const_iterator;
+  using const_iterator = Members::const_iterator;
 
   // The special members are defined below Member, once it is a complete type (some compilers
   // instantiate the vector's members early otherwise).
@@ -31,10 +37,10 @@ class Object {
   ~Object();
 
   // Builds an object from members in any order; of a repeated key the last one wins.
-  [[nodiscard]] static Object from_members(std::vector<Member> members);
+  [[nodiscard]] static Object from_members(Members members);
   // Builds an object from members already in byte-wise key order, each key once.
   // Requires: the keys strictly increase.
-  [[nodiscard]] static Object from_sorted_members(std::vector<Member> members);
+  [[nodiscard]] static Object from_sorted_members(Members members);
 
   [[nodiscard]] std::size_t size() const;
   [[nodiscard]] bool empty() const;
@@ -44,12 +50,12 @@ class Object {
   [[nodiscard]] const Value* find(std::string_view key) const;
   [[nodiscard]] bool contains(std::string_view key) const { return find(key) != nullptr; }
   // Sets `key` to `value`, replacing an earlier value under the same key.
-  void insert_or_assign(std::string key, Value value);
+  void insert_or_assign(std::string_view key, Value value);
 
   friend bool operator==(const Object& a, const Object& b);
 
  private:
-  std::vector<Member> members_;
+  Members members_;
 };
 
 // null, a boolean, a number in one of three forms, a string, an array or an object.
@@ -58,7 +64,7 @@ class Object {
 class Value {
  public:
   using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double,
-                               std::string, Array, Object>;
+                               String, Array, Object>;
   // The alternatives of Storage, in order.
   enum class Kind : std::uint8_t {
     null,
@@ -77,8 +83,9 @@ class Value {
   explicit Value(std::uint64_t u) : data_(u) {}
   explicit Value(std::int64_t i) : data_(i) {}
   explicit Value(double d) : data_(d) {}
-  explicit Value(std::string s) : data_(std::move(s)) {}
-  explicit Value(const char* s) : data_(std::string(s)) {}
+  explicit Value(std::string_view s) : data_(String(s)) {}
+  explicit Value(String s) : data_(std::move(s)) {}
+  explicit Value(const char* s) : data_(String(s)) {}
   explicit Value(Array a) : data_(std::move(a)) {}
   explicit Value(Object o) : data_(std::move(o)) {}
 
@@ -101,7 +108,7 @@ class Value {
   [[nodiscard]] std::uint64_t as_unsigned() const { return std::get<std::uint64_t>(data_); }
   [[nodiscard]] std::int64_t as_signed() const { return std::get<std::int64_t>(data_); }
   [[nodiscard]] double as_double() const { return std::get<double>(data_); }
-  [[nodiscard]] const std::string& as_string() const { return std::get<std::string>(data_); }
+  [[nodiscard]] std::string_view as_string() const { return std::get<String>(data_); }
   [[nodiscard]] const Array& as_array() const { return std::get<Array>(data_); }
   [[nodiscard]] Array& as_array() { return std::get<Array>(data_); }
   [[nodiscard]] const Object& as_object() const { return std::get<Object>(data_); }
@@ -120,7 +127,7 @@ class Value {
 };
 
 struct Member {
-  std::string key;
+  String key;
   Value value;
 
   friend bool operator==(const Member& a, const Member& b) = default;

@@ -159,7 +159,7 @@ void append_compact(std::string& out, const Value& value) {
           append_integer(out, v);
         } else if constexpr (std::is_same_v<T, double>) {
           append_compact_double(out, v);
-        } else if constexpr (std::is_same_v<T, std::string>) {
+        } else if constexpr (std::is_same_v<T, String>) {
           append_string(out, v);
         } else if constexpr (std::is_same_v<T, Array>) {
           out.push_back('[');

@@ -78,9 +78,9 @@ TEST(WriteCompact, Doubles) {
 }
 
 TEST(WriteCompact, Values) {
-  std::vector<Member> inner;
+  Members inner;
   inner.push_back({"x", Value("q\"\\\n\x01\x1F\xC3\xA9/")});
-  std::vector<Member> outer;
+  Members outer;
   outer.push_back({"b", Value(Array{Value(std::uint64_t{1}), Value(std::int64_t{-2}), Value(3.5),
                                     Value(true), Value(false), Value(nullptr)})});
   outer.push_back({"a", Value(Object::from_members(std::move(inner)))});
@@ -110,7 +110,7 @@ TEST(WriteCompact, RoundTripsParsedText) {
   }
 }
 
-Value object_of(std::vector<Member> members) {
+Value object_of(Members members) {
   return Value(Object::from_members(std::move(members)));
 }
 
@@ -166,9 +166,9 @@ TEST(Object, FromMembersKeepsTheLastOfARepeatedKey) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.want);
-    std::vector<Member> members;
+    Members members;
     for (std::size_t i = 0; i < c.keys.size(); ++i) {
-      members.push_back({c.keys[i], Value(std::uint64_t{i})});
+      members.push_back({String(c.keys[i]), Value(std::uint64_t{i})});
     }
     EXPECT_EQ(write_compact(object_of(std::move(members))), c.want);
   }

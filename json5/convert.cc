@@ -266,7 +266,7 @@ std::expected<json::Value, Json5Error> array_to_value(NodeRef node) {
 
 std::expected<json::Value, Json5Error> object_to_value(NodeRef node) {
   MemberQueue queue = node_children(node);
-  std::vector<json::Member> members;
+  json::Members members;
   members.reserve(child_count(node) / 2);
   auto key = object_first_key(queue);
   while (true) {
@@ -280,7 +280,7 @@ std::expected<json::Value, Json5Error> object_to_value(NodeRef node) {
     if (!value) {
       return std::unexpected(std::move(value.error()));
     }
-    members.push_back(json::Member{std::move(**key), std::move(*value)});
+    members.push_back(json::Member{json::String(**key), std::move(*value)});
     key = object_next_key(queue);
   }
   // Sorting once keeps a large object linear-logarithmic; of a repeated key the last one wins.

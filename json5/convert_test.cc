@@ -230,7 +230,7 @@ TEST(Json5Convert, Containers) {
     std::string_view text;
     Value want;
   };
-  auto object = [](std::vector<json::Member> members) {
+  auto object = [](json::Members members) {
     return Value(json::Object::from_members(std::move(members)));
   };
   const Case cases[] = {
@@ -259,7 +259,7 @@ TEST(Json5Convert, ObjectKeysInByteOrder) {
   ASSERT_TRUE(got.value);
   std::vector<std::string> keys;
   for (const json::Member& m : got.value->as_object()) {
-    keys.push_back(m.key);
+    keys.emplace_back(m.key);
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"", "B", "a", "ab", "b", "\u00e9"}));
   EXPECT_EQ(*got.value->as_object().find("a"), u(2));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,11 @@ struct DirectoryEntry {
 // The whole content of a regular file, which must be valid UTF-8 (a byte-order mark stays).
 // Fails for anything that is not a regular file, without blocking on it.
 [[nodiscard]] std::expected<std::string, OsError> read_file(std::string_view path);
+
+// Memory for large blocks that live briefly, such as the region of a parsed document. Where the
+// system offers it, blocks of 2 MiB and more are backed by large pages, which makes first
+// touching them several times cheaper than page by page; smaller blocks come from the heap.
+[[nodiscard]] std::pmr::memory_resource* large_block_memory();
 
 // Whether the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
 [[nodiscard]] bool is_valid_utf8(std::string_view text);

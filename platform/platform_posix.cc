@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -271,6 +272,71 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::
     }
     entries.push_back(DirectoryEntry{std::string(name), metadata});
   }
+}
+
+namespace {
+
+// Blocks from 2 MiB up are mapped on their own, aligned to 2 MiB and marked for large pages;
+// smaller ones are not worth a mapping.
+class LargeBlockMemory final : public std::pmr::memory_resource {
+ public:
+  static constexpr std::size_t LARGE_PAGE = std::size_t{2} << 20;
+
+ private:
+  static std::size_t mapped_size(std::size_t bytes) {
+    return (bytes + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
+  }
+
+  void* do_allocate(std::size_t bytes, std::size_t align) override {
+    if (bytes < LARGE_PAGE || align > LARGE_PAGE) {
+      return std::pmr::new_delete_resource()->allocate(bytes, align);
+    }
+    const std::size_t size = mapped_size(bytes);
+    if (size < bytes || size > SIZE_MAX - LARGE_PAGE) {
+      throw std::bad_alloc();
+    }
+    // Map one large page more than needed and cut the mapping to an aligned run of `size`.
+    void* mapped = ::mmap(nullptr, size + LARGE_PAGE, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapped == MAP_FAILED) {
+      throw std::bad_alloc();
+    }
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + LARGE_PAGE - 1) & ~std::uintptr_t{LARGE_PAGE - 1};
+    if (aligned != start) {
+      ::munmap(mapped, aligned - start);
+    }
+    const std::uintptr_t tail = aligned + size;
+    if (const std::uintptr_t end = start + size + LARGE_PAGE; end != tail) {
+      ::munmap(reinterpret_cast<void*>(tail), end - tail);
+    }
+    void* block = reinterpret_cast<void*>(aligned);
+#if defined(MADV_HUGEPAGE)
+    // Only advice: where large pages are off or used up, the block gets ordinary ones.
+    ::madvise(block, size, MADV_HUGEPAGE);
+#endif
+    return block;
+  }
+
+  void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
+    if (bytes < LARGE_PAGE || align > LARGE_PAGE) {
+      std::pmr::new_delete_resource()->deallocate(p, bytes, align);
+      return;
+    }
+    ::munmap(p, mapped_size(bytes));
+  }
+
+  [[nodiscard]] bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+};
+
+}  // namespace
+
+std::pmr::memory_resource* large_block_memory() {
+  // Never destroyed: blocks held by static objects go back to it while the process ends.
+  static auto* const memory = new LargeBlockMemory();
+  return memory;
 }
 
 std::expected<std::string, OsError> read_file(std::string_view path) {

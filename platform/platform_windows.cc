@@ -489,6 +489,11 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::
   return entries;
 }
 
+std::pmr::memory_resource* large_block_memory() {
+  // Large pages on Windows need a privilege most accounts lack; the heap serves.
+  return std::pmr::new_delete_resource();
+}
+
 std::expected<std::string, OsError> read_file(std::string_view path) {
   const auto native = system_path(path);
   if (!native) {

@@ -280,7 +280,7 @@ const Difference* find_difference(std::string_view file, std::string_view group,
 
 std::string text_of(const Value& object, std::string_view key) {
   const Value* value = object.as_object().find(key);
-  return value != nullptr && value->is_string() ? value->as_string() : std::string();
+  return value != nullptr && value->is_string() ? std::string(value->as_string()) : std::string();
 }
 
 TEST(Conformance, AgreesWithTheSuiteExceptListedDifferences) {

@@ -127,7 +127,7 @@ void Validator::check_format(const json::Value& value, const json::Value& format
   if (!format.is_string()) {
     return;
   }
-  const std::string& name = format.as_string();
+  const std::string_view name = format.as_string();
   FormatCheck check = built_in_check(name);
   if (check == nullptr) {
     auto custom = options_.custom_formats.find(name);
@@ -136,12 +136,13 @@ void Validator::check_format(const json::Value& value, const json::Value& format
     }
     check = custom->second;
   }
-  const std::string& text = value.as_string();
+  const std::string_view text = value.as_string();
   if (check(text)) {
     return;
   }
   errors.push_back(make_error(instance_path, schema_path, "format",
-                              "String '" + text + "' is not a valid " + name, value, format));
+                              "String '" + std::string(text) + "' is not a valid " + std::string(name),
+                              value, format));
 }
 
 }  // namespace vardel::schema

@@ -1,5 +1,6 @@
 // The keyword checks: type, the number, string, array and object groups, enum and const.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -52,11 +53,48 @@ std::string_view actual_type_name(const Value& value) {
   return "null";
 }
 
-bool type_matches(std::string_view name, const Value& value) {
-  if (name == "integer") {
-    return value.is_integer();
+// The kinds a type name lets through, one bit per Value::Kind; none for an unknown name.
+std::uint8_t kinds_of_type(std::string_view name) {
+  auto bit = [](Value::Kind kind) { return static_cast<std::uint8_t>(1U << static_cast<unsigned>(kind)); };
+  const std::uint8_t integers = bit(Value::Kind::unsigned_integer) | bit(Value::Kind::signed_integer);
+  if (name == "null") {
+    return bit(Value::Kind::null);
   }
-  return name == actual_type_name(value);
+  if (name == "boolean") {
+    return bit(Value::Kind::boolean);
+  }
+  if (name == "integer") {
+    return integers;
+  }
+  if (name == "number") {
+    return integers | bit(Value::Kind::floating);
+  }
+  if (name == "string") {
+    return bit(Value::Kind::string);
+  }
+  if (name == "array") {
+    return bit(Value::Kind::array);
+  }
+  if (name == "object") {
+    return bit(Value::Kind::object);
+  }
+  return 0;
+}
+
+std::uint8_t kinds_of_type(const Value& type) {
+  if (type.is_string()) {
+    return kinds_of_type(type.as_string());
+  }
+  if (!type.is_array()) {
+    return 0xFF;
+  }
+  std::uint8_t kinds = 0;
+  for (const Value& element : type.as_array()) {
+    if (element.is_string()) {
+      kinds |= kinds_of_type(element.as_string());
+    }
+  }
+  return kinds;
 }
 
 // An integer form becomes the nearest double (ties to even, the conversion's default rounding).
@@ -290,7 +328,60 @@ Keywords Keywords::of(const json::Object& schema) {
         break;
     }
   }
+  if (const Value* type = k.type()) {
+    k.type_mask_ = kinds_of_type(*type);
+  }
   return k;
+}
+
+KeywordTable::KeywordTable(const json::Value& schema) {
+  std::size_t objects = 0;
+  std::vector<const Value*> pending{&schema};
+  while (!pending.empty()) {
+    const Value* value = pending.back();
+    pending.pop_back();
+    if (value->is_array()) {
+      for (const Value& element : value->as_array()) {
+        pending.push_back(&element);
+      }
+    } else if (value->is_object()) {
+      objects += value->as_object().empty() ? 0 : 1;
+      for (const json::Member& member : value->as_object()) {
+        pending.push_back(&member.value);
+      }
+    }
+  }
+  // At most half full, so a probe ends after a slot or two.
+  std::size_t size = 2;
+  while (size < objects * 2) {
+    size *= 2;
+  }
+  mask_ = size - 1;
+  shift_ = 64 - static_cast<unsigned>(std::countr_zero(size));
+  keys_.assign(size, nullptr);
+  keywords_.resize(size);
+  pending.push_back(&schema);
+  while (!pending.empty()) {
+    const Value* value = pending.back();
+    pending.pop_back();
+    if (value->is_array()) {
+      for (const Value& element : value->as_array()) {
+        pending.push_back(&element);
+      }
+    } else if (value->is_object() && !value->as_object().empty()) {
+      const json::Object& object = value->as_object();
+      const json::Member* key = &*object.begin();
+      std::size_t i = slot_of(key);
+      while (keys_[i] != nullptr) {
+        i = (i + 1) & mask_;
+      }
+      keys_[i] = key;
+      keywords_[i] = Keywords::of(object);
+      for (const json::Member& member : object) {
+        pending.push_back(&member.value);
+      }
+    }
+  }
 }
 
 void Validator::check_type(const Value& value, const Keywords& schema,
@@ -300,22 +391,15 @@ void Validator::check_type(const Value& value, const Keywords& schema,
   if (type == nullptr) {
     return;
   }
+  if (schema.type_accepts(value.kind())) {
+    return;
+  }
+  // The names are listed only for the message, so the common case of a match builds nothing.
   std::vector<std::string_view> names;
   if (type->is_string()) {
-    if (type_matches(type->as_string(), value)) {
-      return;
-    }
     names.push_back(type->as_string());
-  } else if (type->is_array()) {
-    // The names are listed only for the message, so the common case of a match builds nothing.
-    for (const Value& element : type->as_array()) {
-      if (element.is_string() && type_matches(element.as_string(), value)) {
-        return;
-      }
-    }
-    names = collect_type_names(type->as_array());
   } else {
-    return;
+    names = collect_type_names(type->as_array());
   }
   std::string message = "Expected type " + expected_types(names) + ", got ";
   message += actual_type_name(value);
@@ -363,7 +447,7 @@ void Validator::check_number(const Value& value, const Keywords& schema,
 void Validator::check_string(const Value& value, const Keywords& schema,
                              const std::string& instance_path, const std::string& schema_path,
                              std::vector<ValidationError>& errors) const {
-  const std::string& text = value.as_string();
+  const std::string_view text = value.as_string();
   const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length());
   const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length());
   if (min_length || max_length) {
@@ -385,17 +469,19 @@ void Validator::check_string(const Value& value, const Keywords& schema,
   if (pattern == nullptr || !pattern->is_string()) {
     return;
   }
-  const std::string& p = pattern->as_string();
+  const std::string_view p = pattern->as_string();
   auto compiled = regex::Regex::compile(p);
   if (!compiled) {
     errors.push_back(make_error(instance_path, schema_path, "pattern",
-                                "Invalid regex pattern: '" + p + "'", value, *pattern));
+                                "Invalid regex pattern: '" + std::string(p) + "'", value,
+                                *pattern));
     return;
   }
   if (!compiled->search(text)) {
     errors.push_back(make_error(instance_path, schema_path, "pattern",
-                                "String '" + text + "' does not match pattern '" + p + "'", value,
-                                *pattern));
+                                "String '" + std::string(text) + "' does not match pattern '" +
+                                    std::string(p) + "'",
+                                value, *pattern));
   }
 }
 
@@ -490,7 +576,8 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
     for (const Value& name : required->as_array()) {
       if (name.is_string() && !has_member(members, name.as_string())) {
         errors.push_back(make_error(instance_path, schema_path, "required",
-                                    "Missing required property '" + name.as_string() + "'", value,
+                                    "Missing required property '" + std::string(name.as_string()) + "'",
+                                    value,
                                     *required));
       }
     }
@@ -544,7 +631,7 @@ void Validator::check_additional_properties(const json::Object& members, const V
     const std::size_t size = push_step(instance_path, member.key);
     if (forbidden) {
       errors.push_back(make_error(instance_path, schema_path, "additionalProperties",
-                                  "Additional property '" + member.key + "' is not allowed",
+                                  "Additional property '" + std::string(member.key) + "' is not allowed",
                                   member.value, Value(false)));
     } else {
       const std::size_t schema_size = push_step(schema_path, "additionalProperties");

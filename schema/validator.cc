@@ -17,6 +17,29 @@ ValidationError make_error(const std::string& instance_path, const std::string& 
                          std::move(message), std::move(instance_value), std::move(schema_value)};
 }
 
+Validator::Validator(json::Value schema, ValidatorOptions options)
+    : schema_(std::move(schema)),
+      options_(std::move(options)),
+      keywords_(std::make_unique<const KeywordTable>(schema_)) {}
+
+// A copy has a schema of its own, at other addresses, so it gets a table of its own.
+Validator::Validator(const Validator& other)
+    : schema_(other.schema_),
+      options_(other.options_),
+      keywords_(std::make_unique<const KeywordTable>(schema_)) {}
+
+Validator& Validator::operator=(const Validator& other) {
+  if (this != &other) {
+    *this = Validator(other);
+  }
+  return *this;
+}
+
+// Moving a schema keeps its objects where they are, so the table moves with it.
+Validator::Validator(Validator&& other) noexcept = default;
+Validator& Validator::operator=(Validator&& other) noexcept = default;
+Validator::~Validator() = default;
+
 std::expected<Validator, ValidationError> Validator::new_(json::Value schema,
                                                           ValidatorOptions options) {
   if (!schema.is_object()) {
@@ -44,7 +67,14 @@ void Validator::validate_value(const json::Value& value, const json::Value& sche
   if (!schema.is_object()) {
     return;
   }
-  const Keywords keywords = Keywords::of(schema.as_object());
+  // A schema object outside the table (only an empty one) has its keywords found here.
+  Keywords found;
+  const Keywords* known = keywords_->find(schema.as_object());
+  if (known == nullptr) {
+    found = Keywords::of(schema.as_object());
+    known = &found;
+  }
+  const Keywords& keywords = *known;
   check_type(value, keywords, instance_path, schema_path, errors);
   switch (value.kind()) {
     case json::Value::Kind::unsigned_integer:

@@ -5,6 +5,7 @@
 #include <expected>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 namespace vardel::schema {
 
 class Keywords;
+class KeywordTable;
 
 // A format check of the caller's: true when the text is valid for the format. Holds no state.
 using FormatCheck = bool (*)(std::string_view text);
@@ -46,10 +48,17 @@ struct ValidationError {
 // documents.
 class Validator {
  public:
-  // Fails only when the schema is not a JSON object ("Schema must be an object"). Nothing in the
-  // schema is looked at until a document is validated.
+  // Fails only when the schema is not a JSON object ("Schema must be an object"). The schema's
+  // keywords are only looked up here; what they say is first looked at when a document is
+  // validated.
   [[nodiscard]] static std::expected<Validator, ValidationError> new_(json::Value schema,
                                                                       ValidatorOptions options);
+
+  Validator(const Validator& other);
+  Validator(Validator&& other) noexcept;
+  Validator& operator=(const Validator& other);
+  Validator& operator=(Validator&& other) noexcept;
+  ~Validator();
 
   // Returns every failure of the document, in check order; empty when it is valid.
   [[nodiscard]] std::vector<ValidationError> validate(const json::Value& instance) const;
@@ -60,8 +69,7 @@ class Validator {
   [[nodiscard]] const ValidatorOptions& options() const { return options_; }
 
  private:
-  Validator(json::Value schema, ValidatorOptions options)
-      : schema_(std::move(schema)), options_(std::move(options)) {}
+  Validator(json::Value schema, ValidatorOptions options);
 
   // The recursive engine. The two paths are working buffers: each nested step appends to them
   // and cuts them back before returning, so on return they hold what they held on entry.
@@ -99,6 +107,7 @@ class Validator {
 
   json::Value schema_;  // always an object
   ValidatorOptions options_;
+  std::unique_ptr<const KeywordTable> keywords_;  // of schema_'s objects
 };
 
 }  // namespace vardel::schema
