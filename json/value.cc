@@ -55,13 +55,6 @@ Object Object::from_sorted_members(Members members) {
   return object;
 }
 
-Object::const_iterator Object::begin() const {
-  return members_.begin();
-}
-Object::const_iterator Object::end() const {
-  return members_.end();
-}
-
 const Value* Object::find(std::string_view key) const {
   auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
   if (it == members_.end() || it->key != key) {

@@ -146,5 +146,11 @@ inline std::size_t Object::size() const {
 inline bool Object::empty() const {
   return members_.empty();
 }
+inline Object::const_iterator Object::begin() const {
+  return members_.begin();
+}
+inline Object::const_iterator Object::end() const {
+  return members_.end();
+}
 
 }  // namespace vardel::json
