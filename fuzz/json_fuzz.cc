@@ -1,5 +1,5 @@
-// The JSON parser on arbitrary bytes: parse and validate agree on every text, errors point into
-// the text, the compact text of a parsed value reads back to the same value and text, and the
+// The JSON parser on arbitrary bytes: parse, validate and parse_document agree on every text,
+// errors point into the text, the compact text of a parsed value reads back to the same value and text, and the
 // positional text of each double reads back to it.
 #include <algorithm>
 #include <cmath>
@@ -70,17 +70,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   auto parsed = json::parse(text);
   auto validated = json::validate(text);
+  auto document = json::parse_document(text);
   check(parsed.has_value() == validated.has_value(), "parse and validate accept alike");
+  check(parsed.has_value() == document.has_value(), "parse and parse_document accept alike");
   if (!parsed) {
     const json::ParseError& a = parsed.error();
     const json::ParseError& b = validated.error();
+    const json::ParseError& c = document.error();
     check(a.message == b.message && a.line == b.line && a.column == b.column,
           "parse and validate fail alike");
+    check(a.display() == c.display(), "parse and parse_document fail alike");
     check(!a.message.empty(), "error has a message");
     check_position(text, a);
     return 0;
   }
 
+  check(document->value() == *parsed, "parse_document builds what parse builds");
   const std::string compact = json::write_compact(*parsed);
   check(json::validate(compact).has_value(), "compact text validates");
   auto again = json::parse(compact);

@@ -49,8 +49,7 @@ class Document {
 
 // Parses a document like parse, into a Document whose blocks come from `upstream`.
 [[nodiscard]] std::expected<Document, ParseError> parse_document(
-    std::string_view text,
-    std::pmr::memory_resource* upstream = std::pmr::new_delete_resource());
+    std::string_view text, std::pmr::memory_resource* upstream = std::pmr::new_delete_resource());
 // Checks that the text is one JSON document, building nothing and allocating nothing per value;
 // it accepts exactly the texts parse accepts and fails with the same error.
 [[nodiscard]] std::expected<void, ParseError> validate(std::string_view text);

@@ -63,8 +63,8 @@ class Object {
 // as the parsers make them) and a finite double.
 class Value {
  public:
-  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double,
-                               String, Array, Object>;
+  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, String,
+                               Array, Object>;
   // The alternatives of Storage, in order.
   enum class Kind : std::uint8_t {
     null,

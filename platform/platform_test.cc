@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -198,6 +200,21 @@ TEST_F(PlatformFiles, RefusesWhatIsNotReadableText) {
   }
   EXPECT_FALSE(read_file(path("latin1.json") + std::string(1, '\0') + "x"));
   EXPECT_FALSE(read_file(""));
+}
+
+TEST(PlatformMemory, LargeBlocksAreAlignedWritableAndGivenBack) {
+  std::pmr::memory_resource* memory = large_block_memory();
+  for (std::size_t size : {std::size_t{64}, std::size_t{2} << 20, (std::size_t{5} << 20) + 3}) {
+    SCOPED_TRACE(size);
+    auto* block = static_cast<unsigned char*>(memory->allocate(size, 16));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 16, 0U);
+    if (size >= (std::size_t{2} << 20)) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % (std::size_t{2} << 20), 0U);
+    }
+    std::memset(block, 0xA5, size);
+    EXPECT_EQ(block[size - 1], 0xA5);
+    memory->deallocate(block, size, 16);
+  }
 }
 
 TEST(PlatformUtf8, AcceptsExactlyWellFormedText) {

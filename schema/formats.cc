@@ -140,9 +140,9 @@ void Validator::check_format(const json::Value& value, const json::Value& format
   if (check(text)) {
     return;
   }
-  errors.push_back(make_error(instance_path, schema_path, "format",
-                              "String '" + std::string(text) + "' is not a valid " + std::string(name),
-                              value, format));
+  errors.push_back(make_error(
+      instance_path, schema_path, "format",
+      "String '" + std::string(text) + "' is not a valid " + std::string(name), value, format));
 }
 
 }  // namespace vardel::schema

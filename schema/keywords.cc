@@ -55,8 +55,11 @@ std::string_view actual_type_name(const Value& value) {
 
 // The kinds a type name lets through, one bit per Value::Kind; none for an unknown name.
 std::uint8_t kinds_of_type(std::string_view name) {
-  auto bit = [](Value::Kind kind) { return static_cast<std::uint8_t>(1U << static_cast<unsigned>(kind)); };
-  const std::uint8_t integers = bit(Value::Kind::unsigned_integer) | bit(Value::Kind::signed_integer);
+  auto bit = [](Value::Kind kind) {
+    return static_cast<std::uint8_t>(1U << static_cast<unsigned>(kind));
+  };
+  const std::uint8_t integers =
+      bit(Value::Kind::unsigned_integer) | bit(Value::Kind::signed_integer);
   if (name == "null") {
     return bit(Value::Kind::null);
   }
@@ -453,7 +456,12 @@ void Validator::check_string(const Value& value, const Keywords& schema,
   const std::string_view text = value.as_string();
   const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length());
   const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length());
-  if (min_length || max_length) {
+  // A string has at most as many code points as bytes and at least a quarter as many, which
+  // settles most limits without counting.
+  const std::uint64_t bytes = text.size();
+  const bool surely_long_enough = !min_length || bytes / 4 >= *min_length;
+  const bool surely_short_enough = !max_length || bytes <= *max_length;
+  if (!(surely_long_enough && surely_short_enough)) {
     const std::uint64_t n = code_point_count(text);
     if (min_length && n < *min_length) {
       errors.push_back(make_error(instance_path, schema_path, "minLength",
@@ -481,10 +489,10 @@ void Validator::check_string(const Value& value, const Keywords& schema,
     return;
   }
   if (!compiled->search(text)) {
-    errors.push_back(make_error(instance_path, schema_path, "pattern",
-                                "String '" + std::string(text) + "' does not match pattern '" +
-                                    std::string(p) + "'",
-                                value, *pattern));
+    errors.push_back(make_error(
+        instance_path, schema_path, "pattern",
+        "String '" + std::string(text) + "' does not match pattern '" + std::string(p) + "'", value,
+        *pattern));
   }
 }
 
@@ -578,10 +586,9 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
   if (const Value* required = schema.required(); required != nullptr && required->is_array()) {
     for (const Value& name : required->as_array()) {
       if (name.is_string() && !has_member(members, name.as_string())) {
-        errors.push_back(make_error(instance_path, schema_path, "required",
-                                    "Missing required property '" + std::string(name.as_string()) + "'",
-                                    value,
-                                    *required));
+        errors.push_back(make_error(
+            instance_path, schema_path, "required",
+            "Missing required property '" + std::string(name.as_string()) + "'", value, *required));
       }
     }
   }
@@ -633,9 +640,10 @@ void Validator::check_additional_properties(const json::Object& members, const V
     }
     const std::size_t size = push_step(instance_path, member.key);
     if (forbidden) {
-      errors.push_back(make_error(instance_path, schema_path, "additionalProperties",
-                                  "Additional property '" + std::string(member.key) + "' is not allowed",
-                                  member.value, Value(false)));
+      errors.push_back(
+          make_error(instance_path, schema_path, "additionalProperties",
+                     "Additional property '" + std::string(member.key) + "' is not allowed",
+                     member.value, Value(false)));
     } else {
       const std::size_t schema_size = push_step(schema_path, "additionalProperties");
       validate_value(member.value, additional, instance_path, schema_path, errors);

@@ -82,7 +82,7 @@ class Keywords {
   }
 
   std::uint32_t present_ = 0;
-  std::uint8_t type_mask_ = 0;  // one bit per Value::Kind, set by `of` when `type` is present
+  std::uint8_t type_mask_ = 0;    // one bit per Value::Kind, set by `of` when `type` is present
   const json::Value* slots_[19];  // only those whose presence bit is set hold a value
 };
 

@@ -1,5 +1,6 @@
 #include "schema/validator.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,30 @@ TEST(ValidatorNew, AcceptsAnyObjectWithoutLookingInside) {
       ValidatorOptions::default_());
   ASSERT_TRUE(validator);
   EXPECT_TRUE(validator->validate(parse("null")).empty());
+}
+
+// A validator knows its schema's objects by where they lie: a copy must find its own, a moved
+// one must keep them, and both must outlive the validator they came from.
+TEST(ValidatorNew, CopiesAndMovesValidateLikeTheOriginal) {
+  const char* schema = R"({"type": "object", "required": ["a"],
+      "properties": {"a": {"type": "integer", "maximum": 3}}, "additionalProperties": false})";
+  auto original = Validator::new_(parse(schema), ValidatorOptions::default_());
+  ASSERT_TRUE(original);
+  std::optional<Validator> copy(*original);
+  std::optional<Validator> moved;
+  {
+    Validator source = *original;
+    moved.emplace(std::move(source));
+  }
+  original = std::unexpected(ValidationError{});  // the first validator is gone
+  for (const Validator* validator : {&*copy, &*moved}) {
+    EXPECT_TRUE(validator->validate(parse(R"({"a": 2})")).empty());
+    const auto errors = validator->validate(parse(R"({"a": 4.5, "b": 1})"));
+    ASSERT_EQ(errors.size(), 3U);
+    EXPECT_EQ(errors[0].keyword, "type");
+    EXPECT_EQ(errors[1].keyword, "maximum");
+    EXPECT_EQ(errors[2].keyword, "additionalProperties");
+  }
 }
 
 // Keywords whose values are of the wrong type, other names, other groups' keywords and nested
