@@ -828,7 +828,8 @@ Document::~Document() = default;
 
 std::expected<Document, ParseError> parse_document(std::string_view text,
                                                    std::pmr::memory_resource* upstream) {
-  // A parsed document takes about three times its text; one block that size mostly holds it.
+  // A parsed document takes three to four times the size of its text; a first block of four
+  // times holds most documents whole.
   constexpr std::size_t LARGEST_FIRST_BLOCK = std::size_t{1} << 30;
   const std::size_t first_block = text.size() < LARGEST_FIRST_BLOCK / 4
                                       ? std::max<std::size_t>(text.size() * 4, 4096)

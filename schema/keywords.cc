@@ -340,9 +340,13 @@ Keywords Keywords::of(const json::Object& schema) {
   return k;
 }
 
-KeywordTable::KeywordTable(const json::Value& schema) {
-  std::size_t objects = 0;
-  std::vector<const Value*> pending{&schema};
+namespace {
+
+// Calls `visit` with every object in the value that has members, the value itself included;
+// a stack of its own keeps a deep schema off the call stack.
+template <class Visit>
+void for_each_object(const Value& root, Visit visit) {
+  std::vector<const Value*> pending{&root};
   while (!pending.empty()) {
     const Value* value = pending.back();
     pending.pop_back();
@@ -350,13 +354,20 @@ KeywordTable::KeywordTable(const json::Value& schema) {
       for (const Value& element : value->as_array()) {
         pending.push_back(&element);
       }
-    } else if (value->is_object()) {
-      objects += value->as_object().empty() ? 0 : 1;
+    } else if (value->is_object() && !value->as_object().empty()) {
+      visit(value->as_object());
       for (const json::Member& member : value->as_object()) {
         pending.push_back(&member.value);
       }
     }
   }
+}
+
+}  // namespace
+
+KeywordTable::KeywordTable(const json::Value& schema) {
+  std::size_t objects = 0;
+  for_each_object(schema, [&objects](const json::Object&) { ++objects; });
   // At most half full, so a probe ends after a slot or two.
   std::size_t size = 2;
   while (size < objects * 2) {
@@ -366,28 +377,15 @@ KeywordTable::KeywordTable(const json::Value& schema) {
   shift_ = 64 - static_cast<unsigned>(std::countr_zero(size));
   keys_.assign(size, nullptr);
   keywords_.resize(size);
-  pending.push_back(&schema);
-  while (!pending.empty()) {
-    const Value* value = pending.back();
-    pending.pop_back();
-    if (value->is_array()) {
-      for (const Value& element : value->as_array()) {
-        pending.push_back(&element);
-      }
-    } else if (value->is_object() && !value->as_object().empty()) {
-      const json::Object& object = value->as_object();
-      const json::Member* key = &*object.begin();
-      std::size_t i = slot_of(key);
-      while (keys_[i] != nullptr) {
-        i = (i + 1) & mask_;
-      }
-      keys_[i] = key;
-      keywords_[i] = Keywords::of(object);
-      for (const json::Member& member : object) {
-        pending.push_back(&member.value);
-      }
+  for_each_object(schema, [this](const json::Object& object) {
+    const json::Member* key = &*object.begin();
+    std::size_t i = slot_of(key);
+    while (keys_[i] != nullptr) {
+      i = (i + 1) & mask_;
     }
-  }
+    keys_[i] = key;
+    keywords_[i] = Keywords::of(object);
+  });
 }
 
 void Validator::check_type(const Value& value, const Keywords& schema,
