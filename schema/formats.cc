@@ -122,7 +122,7 @@ bool is_valid_uuid(std::string_view text) {
 }
 
 void Validator::check_format(const json::Value& value, const json::Value& format,
-                             const std::string& instance_path, const std::string& schema_path,
+                             const Path& instance_path, const Path& schema_path,
                              std::vector<ValidationError>& errors) const {
   if (!format.is_string()) {
     return;

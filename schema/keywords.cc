@@ -1,7 +1,6 @@
 // The keyword checks: type, the number, string, array and object groups, enum and const.
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -163,19 +162,6 @@ template <std::size_t N>
 bool is_word(std::string_view key, const char (&word)[N]) {
   return std::memcmp(key.data(), word, N - 1) == 0;
 }
-
-// The decimal text of an array index, without allocating.
-class IndexText {
- public:
-  explicit IndexText(std::size_t index)
-      : size_(static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, index).ptr -
-                                       digits_)) {}
-  [[nodiscard]] std::string_view view() const { return std::string_view(digits_, size_); }
-
- private:
-  char digits_[24];
-  std::size_t size_;
-};
 
 // Byte-wise three-way comparison of two keys, the order objects keep their members in. Keys are
 // short and mostly differ early, so a plain loop beats a library call.
@@ -342,6 +328,9 @@ Keywords Keywords::of(const json::Object& schema) {
 
 namespace {
 
+// The most `required` names that one walk settles, a bit of a mask each.
+constexpr std::size_t MISSING_BITS = 64;
+
 // Calls `visit` with every object in the value that has members, the value itself included;
 // a stack of its own keeps a deep schema off the call stack.
 template <class Visit>
@@ -385,12 +374,27 @@ KeywordTable::KeywordTable(const json::Value& schema) {
     }
     keys_[i] = key;
     keywords_[i] = Keywords::of(object);
+    // Sorted like the members, the names of `required` are all found in one walk.
+    const Value* required = keywords_[i].required();
+    if (required != nullptr && required->is_array() &&
+        required->as_array().size() <= MISSING_BITS) {
+      auto names = std::make_unique<SortedNames>();
+      const json::Array& elements = required->as_array();
+      for (std::size_t position = 0; position < elements.size(); ++position) {
+        if (elements[position].is_string()) {
+          names->emplace_back(elements[position].as_string(), position);
+        }
+      }
+      std::ranges::stable_sort(
+          *names, [](const auto& a, const auto& b) { return compare_keys(a.first, b.first) < 0; });
+      keywords_[i].sorted_required_ = names.get();
+      sorted_required_.push_back(std::move(names));
+    }
   });
 }
 
-void Validator::check_type(const Value& value, const Keywords& schema,
-                           const std::string& instance_path, const std::string& schema_path,
-                           std::vector<ValidationError>& errors) const {
+void Validator::check_type(const Value& value, const Keywords& schema, const Path& instance_path,
+                           const Path& schema_path, std::vector<ValidationError>& errors) const {
   const Value* type = schema.type();
   if (type == nullptr) {
     return;
@@ -411,9 +415,8 @@ void Validator::check_type(const Value& value, const Keywords& schema,
       make_error(instance_path, schema_path, "type", std::move(message), value, *type));
 }
 
-void Validator::check_number(const Value& value, const Keywords& schema,
-                             const std::string& instance_path, const std::string& schema_path,
-                             std::vector<ValidationError>& errors) const {
+void Validator::check_number(const Value& value, const Keywords& schema, const Path& instance_path,
+                             const Path& schema_path, std::vector<ValidationError>& errors) const {
   const double v = double_view(value);
   if (const Value* minimum = schema.minimum(); minimum != nullptr && minimum->is_number()) {
     const double m = double_view(*minimum);
@@ -448,9 +451,8 @@ void Validator::check_number(const Value& value, const Keywords& schema,
   }
 }
 
-void Validator::check_string(const Value& value, const Keywords& schema,
-                             const std::string& instance_path, const std::string& schema_path,
-                             std::vector<ValidationError>& errors) const {
+void Validator::check_string(const Value& value, const Keywords& schema, const Path& instance_path,
+                             const Path& schema_path, std::vector<ValidationError>& errors) const {
   const std::string_view text = value.as_string();
   const std::optional<std::uint64_t> min_length = unsigned_limit(schema.min_length());
   const std::optional<std::uint64_t> max_length = unsigned_limit(schema.max_length());
@@ -494,9 +496,8 @@ void Validator::check_string(const Value& value, const Keywords& schema,
   }
 }
 
-void Validator::check_enum(const Value& value, const Keywords& schema,
-                           const std::string& instance_path, const std::string& schema_path,
-                           std::vector<ValidationError>& errors) const {
+void Validator::check_enum(const Value& value, const Keywords& schema, const Path& instance_path,
+                           const Path& schema_path, std::vector<ValidationError>& errors) const {
   const Value* allowed = schema.enum_values();
   if (allowed == nullptr || !allowed->is_array()) {
     return;
@@ -510,9 +511,8 @@ void Validator::check_enum(const Value& value, const Keywords& schema,
                               "Value is not one of the allowed enum values", value, *allowed));
 }
 
-void Validator::check_const(const Value& value, const Keywords& schema,
-                            const std::string& instance_path, const std::string& schema_path,
-                            std::vector<ValidationError>& errors) const {
+void Validator::check_const(const Value& value, const Keywords& schema, const Path& instance_path,
+                            const Path& schema_path, std::vector<ValidationError>& errors) const {
   const Value* constant = schema.const_value();
   if (constant == nullptr || *constant == value) {
     return;
@@ -521,8 +521,8 @@ void Validator::check_const(const Value& value, const Keywords& schema,
                               "Value does not match the required constant", value, *constant));
 }
 
-void Validator::check_array(const Value& value, const Keywords& schema, std::string& instance_path,
-                            std::string& schema_path, std::vector<ValidationError>& errors) const {
+void Validator::check_array(const Value& value, const Keywords& schema, Path& instance_path,
+                            Path& schema_path, std::vector<ValidationError>& errors) const {
   const json::Array& items = value.as_array();
   const std::uint64_t length = items.size();
   if (const std::optional<std::uint64_t> limit = unsigned_limit(schema.min_items());
@@ -542,10 +542,10 @@ void Validator::check_array(const Value& value, const Keywords& schema, std::str
   if (const Value* unique = schema.unique_items();
       unique != nullptr && unique->is_bool() && unique->as_bool()) {
     if (const std::optional<std::size_t> i = first_repeated_item(items)) {
-      const std::size_t size = push_step(instance_path, IndexText(*i).view());
+      instance_path.push_index(*i);
       errors.push_back(make_error(instance_path, schema_path, "uniqueItems",
                                   "Array contains duplicate items", items[*i], Value(true)));
-      instance_path.resize(size);
+      instance_path.pop();
     }
   }
   // A schema that is not an object would accept every item, so there is nothing to visit.
@@ -553,17 +553,17 @@ void Validator::check_array(const Value& value, const Keywords& schema, std::str
   if (item_schema == nullptr || !item_schema->is_object()) {
     return;
   }
-  const std::size_t schema_size = push_step(schema_path, "items");
+  schema_path.push("items");
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const std::size_t size = push_step(instance_path, IndexText(i).view());
+    instance_path.push_index(i);
     validate_value(items[i], *item_schema, instance_path, schema_path, errors);
-    instance_path.resize(size);
+    instance_path.pop();
   }
-  schema_path.resize(schema_size);
+  schema_path.pop();
 }
 
-void Validator::check_object(const Value& value, const Keywords& schema, std::string& instance_path,
-                             std::string& schema_path, std::vector<ValidationError>& errors) const {
+void Validator::check_object(const Value& value, const Keywords& schema, Path& instance_path,
+                             Path& schema_path, std::vector<ValidationError>& errors) const {
   const json::Object& members = value.as_object();
   const std::uint64_t count = members.size();
   prefetch_members(members);
@@ -582,11 +582,29 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
         value, *schema.max_properties()));
   }
   if (const Value* required = schema.required(); required != nullptr && required->is_array()) {
-    for (const Value& name : required->as_array()) {
-      if (name.is_string() && !has_member(members, name.as_string())) {
-        errors.push_back(make_error(
-            instance_path, schema_path, "required",
-            "Missing required property '" + std::string(name.as_string()) + "'", value, *required));
+    const json::Array& names = required->as_array();
+    auto report = [&](std::string_view name) {
+      errors.push_back(make_error(instance_path, schema_path, "required",
+                                  "Missing required property '" + std::string(name) + "'", value,
+                                  *required));
+    };
+    if (const SortedNames* sorted = schema.sorted_required()) {
+      // One merged walk marks what is missing; the failures keep the order of the array.
+      std::uint64_t missing = 0;
+      auto next = members.begin();
+      for (const auto& [name, position] : *sorted) {
+        if (advance_to(next, members.end(), name) == nullptr) {
+          missing |= std::uint64_t{1} << position;
+        }
+      }
+      for (; missing != 0; missing &= missing - 1) {
+        report(names[static_cast<std::size_t>(std::countr_zero(missing))].as_string());
+      }
+    } else {
+      for (const Value& name : names) {
+        if (name.is_string() && !has_member(members, name.as_string())) {
+          report(name.as_string());
+        }
       }
     }
   }
@@ -600,13 +618,13 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
       if (member_schema == nullptr) {
         continue;
       }
-      const std::size_t size = push_step(instance_path, member.key);
-      const std::size_t schema_size = push_step(schema_path, "properties");
-      schema_path += '/';
-      schema_path += member.key;
+      instance_path.push(member.key);
+      schema_path.push("properties");
+      schema_path.push(member.key);
       validate_value(member.value, member_schema->value, instance_path, schema_path, errors);
-      schema_path.resize(schema_size);
-      instance_path.resize(size);
+      schema_path.pop();
+      schema_path.pop();
+      instance_path.pop();
     }
   }
   if (const Value* additional = schema.additional_properties()) {
@@ -616,8 +634,8 @@ void Validator::check_object(const Value& value, const Keywords& schema, std::st
 }
 
 void Validator::check_additional_properties(const json::Object& members, const Value* properties,
-                                            const Value& additional, std::string& instance_path,
-                                            std::string& schema_path,
+                                            const Value& additional, Path& instance_path,
+                                            Path& schema_path,
                                             std::vector<ValidationError>& errors) const {
   const bool forbidden = additional.is_bool() && !additional.as_bool();
   if (!forbidden && !additional.is_object()) {
@@ -636,18 +654,18 @@ void Validator::check_additional_properties(const json::Object& members, const V
     if (named != nullptr && advance_to(next, end, member.key) != nullptr) {
       continue;
     }
-    const std::size_t size = push_step(instance_path, member.key);
+    instance_path.push(member.key);
     if (forbidden) {
       errors.push_back(
           make_error(instance_path, schema_path, "additionalProperties",
                      "Additional property '" + std::string(member.key) + "' is not allowed",
                      member.value, Value(false)));
     } else {
-      const std::size_t schema_size = push_step(schema_path, "additionalProperties");
+      schema_path.push("additionalProperties");
       validate_value(member.value, additional, instance_path, schema_path, errors);
-      schema_path.resize(schema_size);
+      schema_path.pop();
     }
-    instance_path.resize(size);
+    instance_path.pop();
   }
 }
 

@@ -1,20 +1,37 @@
 // The validator's entry points and the recursive engine that applies a schema to a value.
 #include "schema/validator.h"
 
+#include <charconv>
+#include <string>
 #include <utility>
 
 #include "schema/validator_internal.h"
 
 namespace vardel::schema {
 
-ValidationError make_error(const std::string& instance_path, const std::string& schema_path,
+std::string Path::text() const {
+  std::string text;
+  for (const Step& step : steps_) {
+    text += '/';
+    if (step.is_index) {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, step.value).ptr;
+      text.append(digits, end);
+    } else {
+      text.append(step.name, step.value);
+    }
+  }
+  return text;
+}
+
+ValidationError make_error(const Path& instance_path, const Path& schema_path,
                            std::string_view keyword, std::string message,
                            json::Value instance_value, json::Value schema_value) {
-  std::string keyword_path = schema_path;
+  std::string keyword_path = schema_path.text();
   keyword_path += '/';
   keyword_path += keyword;
-  return ValidationError{instance_path,      std::move(keyword_path),   std::string(keyword),
-                         std::move(message), std::move(instance_value), std::move(schema_value)};
+  return ValidationError{instance_path.text(), std::move(keyword_path),   std::string(keyword),
+                         std::move(message),   std::move(instance_value), std::move(schema_value)};
 }
 
 Validator::Validator(json::Value schema, ValidatorOptions options)
@@ -51,14 +68,14 @@ std::expected<Validator, ValidationError> Validator::new_(json::Value schema,
 
 std::vector<ValidationError> Validator::validate(const json::Value& instance) const {
   std::vector<ValidationError> errors;
-  std::string instance_path;
-  std::string schema_path;
+  Path instance_path;
+  Path schema_path;
   validate_value(instance, schema_, instance_path, schema_path, errors);
   return errors;
 }
 
 void Validator::validate_value(const json::Value& value, const json::Value& schema,
-                               std::string& instance_path, std::string& schema_path,
+                               Path& instance_path, Path& schema_path,
                                std::vector<ValidationError>& errors) const {
   if (options_.stop_at_first_error && !errors.empty()) {
     return;

@@ -18,6 +18,7 @@ namespace vardel::schema {
 
 class Keywords;
 class KeywordTable;
+class Path;
 
 // A format check of the caller's: true when the text is valid for the format. Holds no state.
 using FormatCheck = bool (*)(std::string_view text);
@@ -71,39 +72,31 @@ class Validator {
  private:
   Validator(json::Value schema, ValidatorOptions options);
 
-  // The recursive engine. The two paths are working buffers: each nested step appends to them
-  // and cuts them back before returning, so on return they hold what they held on entry.
-  void validate_value(const json::Value& value, const json::Value& schema,
-                      std::string& instance_path, std::string& schema_path,
-                      std::vector<ValidationError>& errors) const;
+  // The recursive engine. The two paths are working stacks: each nested step pushes onto them
+  // and pops before returning, so on return they hold what they held on entry.
+  void validate_value(const json::Value& value, const json::Value& schema, Path& instance_path,
+                      Path& schema_path, std::vector<ValidationError>& errors) const;
 
-  void check_type(const json::Value& value, const Keywords& schema,
-                  const std::string& instance_path, const std::string& schema_path,
-                  std::vector<ValidationError>& errors) const;
-  void check_number(const json::Value& value, const Keywords& schema,
-                    const std::string& instance_path, const std::string& schema_path,
-                    std::vector<ValidationError>& errors) const;
-  void check_string(const json::Value& value, const Keywords& schema,
-                    const std::string& instance_path, const std::string& schema_path,
-                    std::vector<ValidationError>& errors) const;
-  void check_format(const json::Value& value, const json::Value& format,
-                    const std::string& instance_path, const std::string& schema_path,
-                    std::vector<ValidationError>& errors) const;
-  void check_enum(const json::Value& value, const Keywords& schema,
-                  const std::string& instance_path, const std::string& schema_path,
-                  std::vector<ValidationError>& errors) const;
-  void check_const(const json::Value& value, const Keywords& schema,
-                   const std::string& instance_path, const std::string& schema_path,
-                   std::vector<ValidationError>& errors) const;
-  void check_array(const json::Value& value, const Keywords& schema, std::string& instance_path,
-                   std::string& schema_path, std::vector<ValidationError>& errors) const;
-  void check_object(const json::Value& value, const Keywords& schema, std::string& instance_path,
-                    std::string& schema_path, std::vector<ValidationError>& errors) const;
+  void check_type(const json::Value& value, const Keywords& schema, const Path& instance_path,
+                  const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_number(const json::Value& value, const Keywords& schema, const Path& instance_path,
+                    const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_string(const json::Value& value, const Keywords& schema, const Path& instance_path,
+                    const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_format(const json::Value& value, const json::Value& format, const Path& instance_path,
+                    const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_enum(const json::Value& value, const Keywords& schema, const Path& instance_path,
+                  const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_const(const json::Value& value, const Keywords& schema, const Path& instance_path,
+                   const Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_array(const json::Value& value, const Keywords& schema, Path& instance_path,
+                   Path& schema_path, std::vector<ValidationError>& errors) const;
+  void check_object(const json::Value& value, const Keywords& schema, Path& instance_path,
+                    Path& schema_path, std::vector<ValidationError>& errors) const;
   // `properties` is nullptr when the schema has no such member.
   void check_additional_properties(const json::Object& members, const json::Value* properties,
-                                   const json::Value& additional, std::string& instance_path,
-                                   std::string& schema_path,
-                                   std::vector<ValidationError>& errors) const;
+                                   const json::Value& additional, Path& instance_path,
+                                   Path& schema_path, std::vector<ValidationError>& errors) const;
 
   json::Value schema_;  // always an object
   ValidatorOptions options_;

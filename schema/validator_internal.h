@@ -3,14 +3,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "json/value.h"
 #include "schema/validator.h"
 
 namespace vardel::schema {
+
+// Names with their positions in the array they came from.
+using SortedNames = std::vector<std::pair<std::string_view, std::size_t>>;
 
 // The keywords of one schema object, found in one pass over its members; nullptr where absent.
 // The pointers are into the schema object. Only the presence bits start zeroed, not the slots:
@@ -42,6 +47,10 @@ class Keywords {
   [[nodiscard]] const json::Value* enum_values() const { return get(Slot::enum_values); }
   [[nodiscard]] const json::Value* const_value() const { return get(Slot::const_value); }
 
+  // The string names of `required` in key order, each with its position in the array; nullptr
+  // where the table has not sorted them (see KeywordTable).
+  [[nodiscard]] const SortedNames* sorted_required() const { return sorted_required_; }
+
   // With a `type` keyword: whether it lets a value of this kind through. A `type` that is
   // neither a string nor an array lets everything through.
   [[nodiscard]] bool type_accepts(json::Value::Kind kind) const {
@@ -71,6 +80,8 @@ class Keywords {
     const_value,
   };
 
+  friend class KeywordTable;
+
   [[nodiscard]] const json::Value* get(Slot slot) const {
     const auto i = static_cast<std::size_t>(slot);
     return (present_ >> i & 1U) != 0 ? slots_[i] : nullptr;
@@ -82,7 +93,8 @@ class Keywords {
   }
 
   std::uint32_t present_ = 0;
-  std::uint8_t type_mask_ = 0;    // one bit per Value::Kind, set by `of` when `type` is present
+  std::uint8_t type_mask_ = 0;  // one bit per Value::Kind, set by `of` when `type` is present
+  const SortedNames* sorted_required_ = nullptr;  // set by KeywordTable
   const json::Value* slots_[19];  // only those whose presence bit is set hold a value
 };
 
@@ -115,26 +127,41 @@ class KeywordTable {
     const auto address = reinterpret_cast<std::uintptr_t>(key);
     return static_cast<std::size_t>((address >> 3) * 0x9E3779B97F4A7C15ULL >> shift_) & mask_;
   }
-  void add(const json::Value& value);
-
   std::vector<const json::Member*> keys_;  // open addressing; nullptr marks a free slot
   std::vector<Keywords> keywords_;         // beside keys_
+  std::vector<std::unique_ptr<SortedNames>> sorted_required_;  // what the keywords point to
   std::size_t mask_ = 0;
   unsigned shift_ = 63;
 };
 
-// A failure record with the schema path of `keyword` under `schema_path`.
-[[nodiscard]] ValidationError make_error(const std::string& instance_path,
-                                         const std::string& schema_path, std::string_view keyword,
-                                         std::string message, json::Value instance_value,
-                                         json::Value schema_value);
+// A path into the document or the schema, kept as its steps: the "/"-joined text is only built
+// when a failure is recorded, not for every value visited.
+class Path {
+ public:
+  Path() { steps_.reserve(32); }
 
-// Appends "/" and `step` to a path buffer; the returned size cuts it back.
-inline std::size_t push_step(std::string& path, std::string_view step) {
-  std::size_t size = path.size();
-  path += '/';
-  path += step;
-  return size;
-}
+  // Adds a step at the end; its text must outlive the step.
+  void push(std::string_view name) { steps_.push_back(Step{name.data(), name.size(), false}); }
+  // Adds an array index at the end.
+  void push_index(std::size_t index) { steps_.push_back(Step{nullptr, index, true}); }
+  // Takes the last step off.
+  void pop() { steps_.pop_back(); }
+
+  // Each step after a "/", keys verbatim and indexes in decimal; "" for none.
+  [[nodiscard]] std::string text() const;
+
+ private:
+  struct Step {
+    const char* name;   // nullptr for an index
+    std::size_t value;  // the name's size, or the index
+    bool is_index;
+  };
+  std::vector<Step> steps_;
+};
+
+// A failure record with the schema path of `keyword` under `schema_path`.
+[[nodiscard]] ValidationError make_error(const Path& instance_path, const Path& schema_path,
+                                         std::string_view keyword, std::string message,
+                                         json::Value instance_value, json::Value schema_value);
 
 }  // namespace vardel::schema

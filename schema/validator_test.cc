@@ -332,6 +332,28 @@ TEST(Validator, ArrayKeywords) {
   });
 }
 
+// However many names `required` holds, the missing ones are reported in the array's order.
+TEST(Validator, RequiredReportsInArrayOrderAtAnyLength) {
+  for (int count : {3, 64, 65, 70}) {
+    SCOPED_TRACE(count);
+    std::string schema = R"({"required": [)";
+    std::string instance = "{";
+    std::vector<std::string> want;
+    for (int i = count - 1; i >= 0; --i) {  // names in falling order, unlike the members
+      const std::string name = "n" + std::to_string(100 + i);
+      schema += (i == count - 1 ? "\"" : ", \"") + name + "\"";
+      if (i == count - 1 || i == 1) {
+        want.push_back("Missing required property '" + name + "'");
+      } else {
+        instance += (instance.size() == 1 ? "\"" : ", \"") + name + "\": 0";
+      }
+    }
+    schema += "]}";
+    instance += "}";
+    EXPECT_THAT(messages(validate(schema, instance)), ElementsAreArray(want));
+  }
+}
+
 TEST(Validator, ObjectKeywords) {
   run_cases({
       {R"({"minProperties": 1})", "{}", {"Object has 0 properties, minimum is 1"}},
