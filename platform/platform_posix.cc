@@ -315,8 +315,10 @@ class LargeBlockMemory final : public std::pmr::memory_resource {
       throw std::bad_alloc();
     }
     // Map one large page more than needed and cut the mapping to an aligned run of `size`.
+    // The mapping is accounted like any allocation, so where memory is short it fails here,
+    // as a refusal, rather than when a page is first touched.
     void* mapped = ::mmap(nullptr, size + LARGE_PAGE, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
       throw std::bad_alloc();
     }
