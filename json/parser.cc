@@ -138,18 +138,6 @@ const char* find_string_stop(const char* p, const char* end) {
   return p;
 }
 
-// Byte-wise order and equality of keys. Keys are short and mostly differ in their first byte,
-// which is looked at before the library call.
-bool key_less(std::string_view a, std::string_view b) {
-  if (!a.empty() && !b.empty() && a.front() != b.front()) {
-    return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front());
-  }
-  return a < b;
-}
-bool same_key(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && (a.empty() || (a.front() == b.front() && a == b));
-}
-
 // The sink that builds a Value. Elements of open arrays wait on one stack, members of open
 // objects (key and value together) on another, until their array or object closes.
 class BuildSink {
@@ -186,7 +174,7 @@ class BuildSink {
     for (std::size_t i = 0; i < count; ++i) {
       std::size_t k = order_[i];
       // Of a run of equal keys the stable order puts the last one in the document last.
-      if (i + 1 < count && same_key(first[order_[i + 1]].key, first[k].key)) {
+      if (i + 1 < count && compare_keys(first[order_[i + 1]].key, first[k].key) == 0) {
         continue;
       }
       members.push_back(std::move(first[k]));
@@ -217,7 +205,7 @@ class BuildSink {
       order_[i] = i;
     }
     auto less = [first](std::size_t a, std::size_t b) {
-      return key_less(first[a].key, first[b].key);
+      return compare_keys(first[a].key, first[b].key) < 0;
     };
     if (count > 32) {
       std::stable_sort(order_.begin(), order_.end(), less);

@@ -16,6 +16,18 @@ namespace vardel::json {
 class Value;
 struct Member;
 
+// Byte-wise three-way comparison of two keys: the order objects keep their members in. Keys are
+// short and mostly differ early, so a plain loop beats a library call.
+inline int compare_keys(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    if (a[i] != b[i]) {
+      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+    }
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 // The containers inside a Value; they allocate through Allocator, so a Value built while a
 // region is active lies wholly in that region.
 using String = std::basic_string<char, std::char_traits<char>, Allocator<char>>;

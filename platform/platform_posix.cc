@@ -23,6 +23,8 @@
 namespace vardel::platform {
 namespace {
 
+// The size and alignment of a large page, which large buffers and blocks ask to be backed by.
+constexpr std::size_t LARGE_PAGE = std::size_t{2} << 20;
 // Standard output is collected up to this size and then written in one call.
 constexpr std::size_t STDOUT_BUFFER_SIZE = 64 * 1024;
 // The smallest buffer when a file turns out larger than its size said (files of /proc say 0).
@@ -70,7 +72,6 @@ using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 // the file into it.
 void advise_large_pages(char* data, std::size_t size) {
 #if defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t LARGE_PAGE = std::uintptr_t{2} << 20;
   const auto start = reinterpret_cast<std::uintptr_t>(data);
   const std::uintptr_t first = (start + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
   const std::uintptr_t last = (start + size) & ~(LARGE_PAGE - 1);
@@ -298,9 +299,6 @@ namespace {
 // Blocks from 2 MiB up are mapped on their own, aligned to 2 MiB and marked for large pages;
 // smaller ones are not worth a mapping.
 class LargeBlockMemory final : public std::pmr::memory_resource {
- public:
-  static constexpr std::size_t LARGE_PAGE = std::size_t{2} << 20;
-
  private:
   static std::size_t mapped_size(std::size_t bytes) {
     return (bytes + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);

@@ -19,6 +19,7 @@ namespace vardel::schema {
 
 namespace {
 
+using json::compare_keys;
 using json::Value;
 
 // The texts of the string elements, in order; the views point into `elements`.
@@ -161,18 +162,6 @@ namespace {
 template <std::size_t N>
 bool is_word(std::string_view key, const char (&word)[N]) {
   return std::memcmp(key.data(), word, N - 1) == 0;
-}
-
-// Byte-wise three-way comparison of two keys, the order objects keep their members in. Keys are
-// short and mostly differ early, so a plain loop beats a library call.
-int compare_keys(std::string_view a, std::string_view b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    if (a[i] != b[i]) {
-      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
-    }
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 // Moves `next` past the members ordered before `key` and returns the member with that key, or
