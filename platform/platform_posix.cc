@@ -1,13 +1,14 @@
 // The platform layer on POSIX systems: Windows semantics over stat, readdir, read and write.
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,14 +35,78 @@ OsError os_error(int code) {
   return OsError{code, std::string(trim_trailing_space(std::strerror(code)))};
 }
 
-// The path as the system wants it: "/" for every "\". A NUL byte would silently cut the path
-// short in a system call, so such a path is refused.
+// Whether a "/"-separated path has a "." or ".." name.
+bool has_dot_name(std::string_view path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != '.' || (i > 0 && path[i - 1] != '/')) {
+      continue;
+    }
+    std::size_t end = i + 1;
+    if (end < path.size() && path[end] == '.') {
+      ++end;
+    }
+    if (end == path.size() || path[end] == '/') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Windows folds the "." and ".." names of a path by its text before the file system sees it:
+// "build\..\x.json" names x.json whether or not "build" exists, and "link\.." is the folder that
+// holds the link, not the parent of where it points. The ".." names at the head of a relative
+// path stay; above a root there is nothing. A trailing separator stays.
+std::string fold_dot_names(std::string_view path) {
+  const bool rooted = path.front() == '/';
+  std::vector<std::string_view> names;
+  std::size_t leading = 0;  // ".." names at the head of the result
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) {
+      end = path.size();
+    }
+    const std::string_view name = path.substr(start, end - start);
+    start = end + 1;
+    if (name.empty() || name == ".") {
+      continue;
+    }
+    if (name != "..") {
+      names.push_back(name);
+    } else if (names.size() > leading) {
+      names.pop_back();
+    } else if (!rooted) {
+      names.push_back(name);
+      ++leading;
+    }
+  }
+  std::string result = rooted ? "/" : "";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) {
+      result += '/';
+    }
+    result += names[i];
+  }
+  if (result.empty()) {
+    result.push_back('.');
+  } else if (path.back() == '/' && result.back() != '/') {
+    result += '/';
+  }
+  return result;
+}
+
+// The path as the system wants it: "/" for every "\", and, but in a verbatim path ("\\?\..."),
+// its "." and ".." names folded. A NUL byte would silently cut the path short in a system call,
+// so such a path is refused.
 std::expected<std::string, OsError> system_path(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) {
     return std::unexpected(os_error(EINVAL));
   }
   std::string result(path);
   std::ranges::replace(result, '\\', '/');
+  if (!path.starts_with("\\\\?\\") && has_dot_name(result)) {
+    return fold_dot_names(result);
+  }
   return result;
 }
 
@@ -199,6 +264,40 @@ Metadata from_stat(const struct stat& info) {
   return Metadata{S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, 0};
 }
 
+// A link's own metadata: a Windows link to a directory carries the directory attribute as well.
+// `target` is the result of stat on the link.
+Metadata link_from_stat(bool target_found, const struct stat& target) {
+  std::uint32_t attributes = FILE_ATTRIBUTE_REPARSE_POINT;
+  if (target_found && S_ISDIR(target.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  }
+  return Metadata{attributes, IO_REPARSE_TAG_SYMLINK};
+}
+
+// An entry's own metadata as a Windows listing carries it, whatever the entry's path: the type
+// that readdir gives, or, for a link or a file system that gives none, a query relative to the
+// open directory. So a name holding a "\", which a path would turn into a separator, or a path
+// longer than the system takes, still has its type. nullopt when even that query fails (in a
+// directory that can be read but not searched).
+std::optional<Metadata> listed_metadata(int dir_fd, const dirent& entry) {
+  if (entry.d_type == DT_DIR) {
+    return Metadata{FILE_ATTRIBUTE_DIRECTORY, 0};
+  }
+  if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) {
+    return Metadata{FILE_ATTRIBUTE_NORMAL, 0};
+  }
+  struct stat info {};
+  if (::fstatat(dir_fd, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return std::nullopt;
+  }
+  if (!S_ISLNK(info.st_mode)) {
+    return from_stat(info);
+  }
+  struct stat target {};
+  const bool found = ::fstatat(dir_fd, entry.d_name, &target, 0) == 0;
+  return link_from_stat(found, target);
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> arguments(int argc, char** argv) {
@@ -237,13 +336,9 @@ std::expected<Metadata, OsError> link_metadata(std::string_view path) {
   if (!S_ISLNK(info.st_mode)) {
     return from_stat(info);
   }
-  // A Windows link to a directory carries the directory attribute as well.
-  std::uint32_t attributes = FILE_ATTRIBUTE_REPARSE_POINT;
   struct stat target {};
-  if (::stat(native->c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-    attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  }
-  return Metadata{attributes, IO_REPARSE_TAG_SYMLINK};
+  const bool found = ::stat(native->c_str(), &target) == 0;
+  return link_from_stat(found, target);
 }
 
 std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::string_view path) {
@@ -256,11 +351,6 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::
     return std::unexpected(os_error(errno));
   }
   std::vector<DirectoryEntry> entries;
-  // The type from the listing stands for link_metadata only where that call would succeed. A
-  // directory that can be read but not searched fails every metadata query in it: one query on
-  // its first entry tells, and then every entry is left to link_metadata and fails as before.
-  bool searchable = false;
-  bool probed = false;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
@@ -274,22 +364,7 @@ std::expected<std::vector<DirectoryEntry>, OsError> list_directory_entries(std::
     if (name == "." || name == "..") {
       continue;
     }
-    if (!probed) {
-      probed = true;
-      struct stat info {};
-      searchable = ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0;
-    }
-    // Also left to link_metadata: a link, which needs its target's type too; an entry of a file
-    // system that tells no type (DT_UNKNOWN); a name holding a "\", which the path turns into a
-    // separator; and a path too long for the system.
-    const bool reachable = searchable && name.find('\\') == std::string_view::npos &&
-                           native->size() + 1 + name.size() < PATH_MAX;
-    std::optional<Metadata> metadata;
-    if (reachable && entry->d_type == DT_DIR) {
-      metadata = Metadata{FILE_ATTRIBUTE_DIRECTORY, 0};
-    } else if (reachable && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
-      metadata = Metadata{FILE_ATTRIBUTE_NORMAL, 0};
-    }
+    const std::optional<Metadata> metadata = listed_metadata(::dirfd(dir.get()), *entry);
     entries.push_back(DirectoryEntry{std::string(name), metadata});
   }
 }

@@ -96,6 +96,46 @@ TEST_F(PlatformFiles, TakesBackslashesAsSeparators) {
   EXPECT_EQ(list_directory(root_.string() + "\\conf"), std::vector<std::string>{"app.json"});
 }
 
+// "." and ".." fold by the text before the system sees the path, as Windows does: a folder
+// named before ".." need not exist, and the ".." after a link goes back to the link's folder,
+// not to the parent of its target. A verbatim path is taken as it stands.
+TEST_F(PlatformFiles, FoldsDotNamesByTheText) {
+  fs::create_directories(path("deep/inner"));
+  write("only.json", "top");
+  write("deep/only.json", "deep");
+  fs::create_directory_symlink(path("deep/inner"), path("link"));
+  const std::string root = root_.string();
+  struct Case {
+    std::string path;
+    std::string want;
+  };
+  const Case CASES[] = {
+      {root + "/gone/../only.json", "top"},
+      {root + "\\gone\\..\\.\\only.json", "top"},
+      {root + "/link/../only.json", "top"},
+      {root + "/deep/inner/../only.json", "deep"},
+      {root + "/deep/./inner/../../deep/only.json", "deep"},
+      {root + "//only.json", "top"},
+  };
+  for (const Case& c : CASES) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(read_file(c.path), c.want);
+  }
+  EXPECT_TRUE(metadata(root + "/gone/..")->is_directory());
+  auto listed = list_directory(root + "/link/../deep/inner/../gone/..");
+  ASSERT_TRUE(listed) << listed.error().display();
+  std::ranges::sort(*listed);
+  EXPECT_EQ(*listed, (std::vector<std::string>{"inner", "only.json"}));
+
+  // Relative paths stay relative; their leading ".." names are kept.
+  const fs::path saved = fs::current_path();
+  fs::current_path(path("deep/inner"));
+  EXPECT_EQ(read_file("gone/../../only.json"), "deep");
+  EXPECT_EQ(read_file("../../only.json"), "top");
+  EXPECT_EQ(read_file("a/../../b/../../only.json"), "top");
+  fs::current_path(saved);
+}
+
 TEST_F(PlatformFiles, ListsEntriesWithoutDotAndDotDot) {
   write("b.json", "");
   write("a.txt", "");
@@ -140,8 +180,8 @@ TEST_F(PlatformFiles, ListedEntriesCarryTheirOwnMetadata) {
   EXPECT_EQ(names, list_directory(root_.string()));
   EXPECT_EQ(list_directory_entries(path("missing")).error().code, ENOENT);
 
-  // A name holding a "\" cannot be reached through a path, where it is a separator: its
-  // metadata is left to link_metadata, which fails for it.
+  // A name holding a "\" cannot be reached through a path, where it is a separator; the
+  // listing still tells its type.
   if (!fs::path("x\\y.json").has_parent_path()) {
     fs::create_directory(path("odd"));
     write("odd/x\\y.json", "");
@@ -149,7 +189,8 @@ TEST_F(PlatformFiles, ListedEntriesCarryTheirOwnMetadata) {
     ASSERT_TRUE(odd) << odd.error().display();
     ASSERT_EQ(odd->size(), 1u);
     EXPECT_EQ(odd->front().name, "x\\y.json");
-    EXPECT_FALSE(odd->front().metadata.has_value());
+    ASSERT_TRUE(odd->front().metadata.has_value());
+    EXPECT_EQ(odd->front().metadata->attributes, FILE_ATTRIBUTE_NORMAL);
   }
   EXPECT_EQ(list_directory_entries(path("a.json")).error().code, ENOTDIR);
 }

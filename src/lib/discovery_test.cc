@@ -157,6 +157,24 @@ TEST_F(FindJsonFiles, ExcludesEverythingBelowAnExcludedWorkingDirectory) {
   }
 }
 
+// "." and ".." fold by the text, as on Windows, before any file is asked: the folder named before
+// a ".." need not exist.
+TEST_F(FindJsonFiles, FoldsDotNamesBeforeAskingTheSystem) {
+  file("x.json");
+  file("conf/app.json");
+  EXPECT_THAT(find({"gone/../x.json"}), ElementsAre("x.json"));
+  EXPECT_THAT(find({"gone\\..\\conf\\.\\app.json"}), ElementsAre("conf\\app.json"));
+  EXPECT_THAT(find({"gone/../conf"}), ElementsAre("conf\\app.json"));
+  EXPECT_THAT(find({"conf/gone/.."}), ElementsAre("conf\\app.json"));
+}
+
+// A name that no Windows path can hold (here one with a "\") does not stop the walk.
+TEST_F(FindJsonFiles, WalksPastNamesThatNoPathReaches) {
+  file("d/ok.json");
+  file("d/notes\\old.txt");
+  EXPECT_THAT(find({"d"}), ElementsAre("d\\ok.json"));
+}
+
 TEST_F(FindJsonFiles, KeepsDuplicates) {
   file("a.json");
   file("conf/app.json");

@@ -65,17 +65,19 @@ std::optional<std::expected<WalkEntry, WalkError>> Walker::next() {
     }
     const platform::DirectoryEntry& entry = top.entries[top.next++];
     std::string path = join_path(top.path, entry.name);
-    auto own = entry.metadata
-                   ? std::expected<platform::Metadata, platform::OsError>(*entry.metadata)
-                   : platform::link_metadata(path);
-    if (!own) {
-      return walk_error(std::move(path), std::move(own.error()));
+    // An entry whose metadata cannot be read is yielded as neither a directory nor a link, so
+    // discovery takes it like a file and its check reports it; the walk does not end there.
+    platform::Metadata own;
+    if (entry.metadata) {
+      own = *entry.metadata;
+    } else if (auto queried = platform::link_metadata(path)) {
+      own = *queried;
     }
-    if (own->is_directory()) {
+    if (own.is_directory()) {
       // `top` is not used past this point: the push may move it.
       stack_.emplace_back(path);
     }
-    return WalkEntry{std::move(path), *own};
+    return WalkEntry{std::move(path), own};
   }
   return std::nullopt;
 }

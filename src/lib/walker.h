@@ -35,9 +35,9 @@ class Walker {
  public:
   explicit Walker(std::string start) : start_(std::move(start)) {}
 
-  // The next entry, or an error with the path concerned (a directory that cannot be listed, an
-  // entry whose metadata cannot be read); nullopt once the walk is over. The walk goes on after
-  // an error.
+  // The next entry, or an error with the path concerned (a directory that cannot be listed);
+  // nullopt once the walk is over. The walk goes on after an error. An entry whose own metadata
+  // cannot be read comes with empty metadata: neither a directory nor a link.
   [[nodiscard]] std::optional<std::expected<WalkEntry, WalkError>> next();
 
  private:

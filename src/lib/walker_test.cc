@@ -168,6 +168,24 @@ TEST_F(WalkerTest, AnUnreadableDirectoryIsAnError) {
                                  "(os error 13)"));
 }
 
+// A folder that can be listed but not searched: its entries still come with the types the
+// listing gives, so its files are yielded and its subfolder is an error of its own.
+TEST_F(WalkerTest, AFolderThatCannotBeSearchedStillYieldsItsEntries) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not stop the superuser";
+  }
+  dir("t");
+  dir("t/shut");
+  file("t/shut/x.json");
+  dir("t/shut/sub");
+  ASSERT_EQ(chmod("t/shut", 0444), 0);
+  std::vector<std::string> items = walk("t");
+  chmod("t/shut", 0755);
+  EXPECT_THAT(items, UnorderedElementsAre("t", "t\\shut", "t\\shut\\x.json", "t\\shut\\sub",
+                                          "error: IO error for operation on t\\shut\\sub: "
+                                          "Permission denied (os error 13)"));
+}
+
 TEST_F(WalkerTest, AMissingStartIsAnError) {
   EXPECT_THAT(walk("missing"),
               ElementsAre("error: IO error for operation on missing: No such file or directory "
