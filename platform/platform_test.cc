@@ -98,7 +98,7 @@ TEST_F(PlatformFiles, TakesBackslashesAsSeparators) {
 
 // "." and ".." fold by the text before the system sees the path, as Windows does: a folder
 // named before ".." need not exist, and the ".." after a link goes back to the link's folder,
-// not to the parent of its target. A verbatim path is taken as it stands.
+// not to the parent of its target.
 TEST_F(PlatformFiles, FoldsDotNamesByTheText) {
   fs::create_directories(path("deep/inner"));
   write("only.json", "top");
